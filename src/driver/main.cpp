@@ -1,0 +1,4 @@
+// Program entry of kavelon.
+#include "kavelon.h"
+
+int main(int argc, char **argv) { return kavelon_main(argc, argv); }
