@@ -89,6 +89,13 @@ int kavelon_sort_P(KAVELON *dt);
 int kavelon_swap_rows(KAVELON *dt, int i, int j);
 int kavelon_identify_predecessor_blocks(KAVELON *dt);
 
+// The same three ordering stages computed without the step-by-step search,
+// for runs without the debug trace: identical blocks, row order and
+// predecessor blocks, no trace and no use of the four work fields.
+int kavelon_fast_identify_blocks_subblocks(KAVELON *dt);
+int kavelon_fast_sort_P(KAVELON *dt);
+int kavelon_fast_identify_predecessor_blocks(KAVELON *dt);
+
 // Reports.
 // Fills buf with the local time in the 24-character calendar form and a
 // newline; returns 0, or 1 (buf empty) when the clock cannot be converted.
