@@ -173,3 +173,25 @@ TEST(Predecessors, WeakAndIcdInputsDoNotCount) {
     EXPECT_EQ(kavelon_identify_predecessor_blocks(&dt), 0);
     EXPECT_EQ(predecessors(dt), V({0, 0, 0}));
 }
+
+// Five activities in input order: a1 needs d3; a2 needs nothing; a3 needs
+// d1 and d2; a4 needs d1 (and d5 weakly); a5 needs nothing.
+TEST(Sort, TypicalRunFromBlocksToPredecessors) {
+    auto rec = make_record({"00S00", "00000", "SS000", "S000W", "00000"},
+                           {"a1", "a2", "a3", "a4", "a5"});
+    KAVELON &dt = rec->dt;
+    ASSERT_EQ(kavelon_identify_blocks_subblocks(&dt), 0);
+    EXPECT_EQ(blocks(dt), V({2, 1, 2, 3, 1}));
+    EXPECT_EQ(subblocks(dt), V({0, 1, 0, 1, 2}));
+    EXPECT_EQ(capture_trace(dt, kavelon_sort_P),
+              std::string(kSortEnter) +
+                  "swap rows 1 and 0\n"
+                  "swap rows 4 and 1\n"
+                  "swap rows 4 and 3\n" +
+                  kSortExit);
+    EXPECT_EQ(activity_order(dt), S({"a2", "a5", "a3", "a1", "a4"}));
+    EXPECT_EQ(p_matrix(dt), S({"00000", "00000", "S00S0", "00S00", "0W0S0"}));
+    EXPECT_EQ(capture_trace(dt, kavelon_identify_predecessor_blocks),
+              predecessor_trace(5, 4, 4, 2));
+    EXPECT_EQ(predecessors(dt), V({0, 0, 1, 1, 2}));
+}
