@@ -147,7 +147,7 @@ TEST(OrderingRandom, PropertiesHoldOnRandomMatrices) {
     std::uniform_int_distribution<int> size(1, 11);
     std::uniform_int_distribution<int> density(0, 45);
     std::uniform_int_distribution<int> extra(0, 2);
-    for (int round = 0; round < 1500; round++) {
+    for (int round = 0; round < 1000; round++) {
         SCOPED_TRACE("round " + std::to_string(round));
         const int n = size(rng);
         const int strong_percent = density(rng);
