@@ -5,22 +5,32 @@
 #include <string>
 #include <vector>
 
-#include "dsm_fixture.h"
+#include "kavelon.h"
+#include "ordering/ordering_fixture.h"
+
+using ordering_test::make_record;
 
 namespace {
 
 // Runs the three fast stages; returns "block.subblock.predecessor" per row
 // in final row order.
-std::string order_fast(DsmFixture &f) {
-    EXPECT_EQ(kavelon_fast_identify_blocks_subblocks(&f.dt), 0);
-    EXPECT_EQ(kavelon_fast_sort_P(&f.dt), 0);
-    EXPECT_EQ(kavelon_fast_identify_predecessor_blocks(&f.dt), 0);
+std::string order_fast(KAVELON &dt) {
+    EXPECT_EQ(kavelon_fast_identify_blocks_subblocks(&dt), 0);
+    EXPECT_EQ(kavelon_fast_sort_P(&dt), 0);
+    EXPECT_EQ(kavelon_fast_identify_predecessor_blocks(&dt), 0);
     std::string s;
-    for (int i = 0; i < f.dt.n; i++) {
-        const ACTSTATE *a = f.dt.d[i];
+    for (int i = 0; i < dt.n; i++) {
+        const ACTSTATE *a = dt.d[i];
         s += (i ? " " : "") + std::to_string(a->block_order) + "." + std::to_string(a->subblock_order) +
              "." + std::to_string(a->predecessor_block);
     }
+    return s;
+}
+
+// Activity names in current row order, joined by blanks.
+std::string order_of(const KAVELON &dt) {
+    std::string s;
+    for (const std::string &name : ordering_test::activity_order(dt)) s += (s.empty() ? "" : " ") + name;
     return s;
 }
 
@@ -72,47 +82,45 @@ TEST(FastOrder, HandWorkedCases) {
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
-        DsmFixture f(c.p);
-        EXPECT_EQ(order_fast(f), c.states);
-        EXPECT_EQ(f.order(), c.order);
-        EXPECT_EQ(f.dt.nblock, c.nblock);
+        auto rec = make_record(c.p);
+        EXPECT_EQ(order_fast(rec->dt), c.states);
+        EXPECT_EQ(order_of(rec->dt), c.order);
+        EXPECT_EQ(rec->dt.nblock, c.nblock);
     }
 }
 
 // The permutation reaches every per-activity table: rows and columns of P,
 // rows of Q, columns of R; constraints and outputs keep their order.
 TEST(FastOrder, PermutesEveryTable) {
-    DsmFixture f({"00S00", "00000", "SS000", "S000W", "00000"}, {"S0", "0W", "00", "I0", "0S"},
-                 {"SWI0S", "00000"});
-    char t0[] = "WI";
-    char *T[] = {t0, nullptr};
-    f.dt.T = T;
-    order_fast(f);
+    auto rec = make_record({"00S00", "00000", "SS000", "S000W", "00000"}, {},
+                           {"S0", "0W", "00", "I0", "0S"}, {"SWI0S", "00000"}, {"WI", "00"});
+    KAVELON &dt = rec->dt;
+    order_fast(dt);
     // New order: a1 a4 a2 a0 a3, i.e. old rows 1 4 2 0 3.
-    EXPECT_EQ(f.row(0), "00000");
-    EXPECT_EQ(f.row(1), "00000");
-    EXPECT_EQ(f.row(2), "S00S0");
-    EXPECT_EQ(f.row(3), "00S00");
-    EXPECT_EQ(f.row(4), "0W0S0");
-    EXPECT_STREQ(f.dt.Q[0], "0W");
-    EXPECT_STREQ(f.dt.Q[1], "0S");
-    EXPECT_STREQ(f.dt.Q[2], "00");
-    EXPECT_STREQ(f.dt.Q[3], "S0");
-    EXPECT_STREQ(f.dt.Q[4], "I0");
-    EXPECT_STREQ(f.dt.R[0], "WSIS0");
-    EXPECT_STREQ(f.dt.R[1], "00000");
-    EXPECT_STREQ(f.dt.T[0], "WI");
-    EXPECT_STREQ(f.dt.design_data_name[2], "d2");
-    EXPECT_STREQ(f.dt.design_data_name[4], "d3");
+    EXPECT_EQ(std::string(dt.P[0]), "00000");
+    EXPECT_EQ(std::string(dt.P[1]), "00000");
+    EXPECT_EQ(std::string(dt.P[2]), "S00S0");
+    EXPECT_EQ(std::string(dt.P[3]), "00S00");
+    EXPECT_EQ(std::string(dt.P[4]), "0W0S0");
+    EXPECT_STREQ(dt.Q[0], "0W");
+    EXPECT_STREQ(dt.Q[1], "0S");
+    EXPECT_STREQ(dt.Q[2], "00");
+    EXPECT_STREQ(dt.Q[3], "S0");
+    EXPECT_STREQ(dt.Q[4], "I0");
+    EXPECT_STREQ(dt.R[0], "WSIS0");
+    EXPECT_STREQ(dt.R[1], "00000");
+    EXPECT_STREQ(dt.T[0], "WI");
+    EXPECT_STREQ(dt.design_data_name[2], "d2");
+    EXPECT_STREQ(dt.design_data_name[4], "d3");
     // Each state travelled with its activity.
-    EXPECT_EQ(f.dt.d[4], &f.states[3]);
+    EXPECT_EQ(dt.d[4], &rec->states[3]);
 }
 
 // An independent block that is not the first keeps its rows' input order,
 // numbered 1, 2, ... in that order.
 TEST(FastOrder, IndependentBlockNumbersRowsInInputOrder) {
     // Rows 1, 3 and 4 all depend only on the 2-cycle {0, 2}.
-    DsmFixture f({"00S00", "S0000", "S0000", "00S00", "S0S00"});
-    EXPECT_EQ(order_fast(f), "1.0.0 1.0.0 2.1.1 2.2.1 2.3.1");
-    EXPECT_EQ(f.order(), "a0 a2 a1 a3 a4");
+    auto rec = make_record({"00S00", "S0000", "S0000", "00S00", "S0S00"});
+    EXPECT_EQ(order_fast(rec->dt), "1.0.0 1.0.0 2.1.1 2.2.1 2.3.1");
+    EXPECT_EQ(order_of(rec->dt), "a0 a2 a1 a3 a4");
 }
