@@ -20,8 +20,9 @@ namespace {
 
 // Strong inputs between distinct rows, as compressed adjacency lists:
 // row i's inputs are input[first[i]] .. input[first[i + 1] - 1], ascending.
+// Offsets are 64 bits wide: a dense matrix has up to n * n strong cells.
 struct StrongGraph {
-    std::vector<int32_t> first;
+    std::vector<size_t> first;
     std::vector<int32_t> input;
 };
 
@@ -50,10 +51,10 @@ void build_strong_graph(const KAVELON *dt, StrongGraph &g) {
     g.input.resize(edges);
     size_t k = 0;
     for (int32_t i = 0; i < n; i++) {
-        g.first[i] = static_cast<int32_t>(k);
+        g.first[i] = k;
         for_each_strong_input(dt->P[i], i, n, [&](int32_t j) { g.input[k++] = j; });
     }
-    g.first[n] = static_cast<int32_t>(k);
+    g.first[n] = k;
 }
 
 // Reverse lists: row j's dependants are dependant[first[j]] .. in ascending order.
@@ -62,9 +63,9 @@ void build_reverse_graph(const StrongGraph &g, int32_t n, StrongGraph &rev) {
     rev.input.resize(g.input.size());
     for (int32_t j : g.input) rev.first[j + 1]++;
     for (int32_t j = 0; j < n; j++) rev.first[j + 1] += rev.first[j];
-    std::vector<int32_t> next(rev.first.begin(), rev.first.end() - 1);
+    std::vector<size_t> next(rev.first.begin(), rev.first.end() - 1);
     for (int32_t i = 0; i < n; i++)
-        for (int32_t e = g.first[i]; e < g.first[i + 1]; e++) rev.input[next[g.input[e]]++] = i;
+        for (size_t e = g.first[i]; e < g.first[i + 1]; e++) rev.input[next[g.input[e]]++] = i;
 }
 
 // Strongly connected components (Tarjan, with an explicit stack instead of
@@ -76,7 +77,8 @@ struct Components {
 };
 
 void find_components(const StrongGraph &g, int32_t n, Components &c) {
-    std::vector<int32_t> index(n, -1), low(n, 0), edge(n, 0);
+    std::vector<int32_t> index(n, -1), low(n, 0);
+    std::vector<size_t> edge(n, 0);  // next input of each row on the path
     std::vector<char> on_stack(n, 0);
     std::vector<int32_t> stack, path;
     stack.reserve(n);
@@ -142,9 +144,9 @@ void release_blocks(KAVELON *dt, const StrongGraph &g, const StrongGraph &rev, c
     const int32_t n = dt->n;
     const int32_t ncomp = static_cast<int32_t>(c.first.size()) - 1;
     // Strong inputs of each component from other components not yet in a block.
-    std::vector<int32_t> waiting(ncomp, 0);
+    std::vector<int64_t> waiting(ncomp, 0);
     for (int32_t i = 0; i < n; i++)
-        for (int32_t e = g.first[i]; e < g.first[i + 1]; e++)
+        for (size_t e = g.first[i]; e < g.first[i + 1]; e++)
             if (c.of_row[g.input[e]] != c.of_row[i]) waiting[c.of_row[i]]++;
 
     // Ready coupled components as a heap of (size, lowest row), smallest first.
@@ -167,7 +169,7 @@ void release_blocks(KAVELON *dt, const StrongGraph &g, const StrongGraph &rev, c
 
     // Rows placed in a block release the components that depend on them.
     auto release_row = [&](int32_t j) {
-        for (int32_t e = rev.first[j]; e < rev.first[j + 1]; e++) {
+        for (size_t e = rev.first[j]; e < rev.first[j + 1]; e++) {
             const int32_t id = c.of_row[rev.input[e]];
             if (id != c.of_row[j] && --waiting[id] == 0) make_ready(id);
         }
