@@ -57,7 +57,8 @@ void build_strong_graph(const KAVELON *dt, StrongGraph &g) {
     g.first[n] = k;
 }
 
-// Reverse lists: row j's dependants are dependant[first[j]] .. in ascending order.
+// Reverse lists: the rows that depend strongly on row j, ascending, from
+// input[first[j]] on.
 void build_reverse_graph(const StrongGraph &g, int32_t n, StrongGraph &rev) {
     rev.first.assign(static_cast<size_t>(n) + 1, 0);
     rev.input.resize(g.input.size());
