@@ -86,20 +86,28 @@ ConstructEnd read_construct(FILE *in, WorkBuffer *buffer, const char *closing) {
     }
 }
 
+// Sets the flag of a construct that did not close and prints its trace line
+// (the one given for its end, if any). Tells whether the construct closed.
+bool construct_closed(ConstructEnd end, int *errflag, const char *eof_trace, const char *overrun_trace) {
+    const char *line = nullptr;
+    if (end == CONSTRUCT_EOF) {
+        *errflag = XMLERR_EOF;
+        line = eof_trace;
+    } else if (end == CONSTRUCT_OVERRUN) {
+        *errflag = XMLERR_OVERRUN;
+        line = overrun_trace;
+    }
+    if (line != nullptr) trace(line, *errflag);
+    return end == CONSTRUCT_CLOSED;
+}
+
 // After "<!--".
 XMLENTITY *read_comment(FILE *in, WorkBuffer *buffer, int *errflag) {
     trace("{fget_XMLENTITY reading comment: *errflag = %d}\n", *errflag);
-    switch (read_construct(in, buffer, "-->")) {
-        case CONSTRUCT_EOF:
-            *errflag = XMLERR_EOF;
-            trace("{Exiting fget_XMLENTITY unanticipated EOF: *errflag = %d}\n", *errflag);
-            return nullptr;
-        case CONSTRUCT_OVERRUN:
-            *errflag = XMLERR_OVERRUN;
-            trace("{fget_XMLENTITY in comment, buffer overrun: *errflag = %d}\n", *errflag);
-            return nullptr;
-        case CONSTRUCT_CLOSED:
-            break;
+    if (!construct_closed(read_construct(in, buffer, "-->"), errflag,
+                          "{Exiting fget_XMLENTITY unanticipated EOF: *errflag = %d}\n",
+                          "{fget_XMLENTITY in comment, buffer overrun: *errflag = %d}\n")) {
+        return nullptr;
     }
     buffer->data[buffer->length - 3] = '\0';
     XMLENTITY *entity = new_entity("COMMENT", XMLENTITY_COMMENT, buffer->data);
@@ -125,16 +133,9 @@ XMLENTITY *read_cdata(FILE *in, WorkBuffer *buffer, int *errflag) {
         return nullptr;
     }
     trace("{Reading CDATA in fget_XMLENTITY: *errflag = %d}\n", *errflag);
-    switch (read_construct(in, buffer, "]]>")) {
-        case CONSTRUCT_EOF:
-            *errflag = XMLERR_EOF;
-            return nullptr;
-        case CONSTRUCT_OVERRUN:
-            *errflag = XMLERR_OVERRUN;
-            trace("{Buffer overrun Reading CDATA in fget_XMLENTITY: *errflag = %d}\n", *errflag);
-            return nullptr;
-        case CONSTRUCT_CLOSED:
-            break;
+    if (!construct_closed(read_construct(in, buffer, "]]>"), errflag, nullptr,
+                          "{Buffer overrun Reading CDATA in fget_XMLENTITY: *errflag = %d}\n")) {
+        return nullptr;
     }
     buffer->data[buffer->length - 3] = '\0';
     XMLENTITY *entity = new_entity("CDATA", XMLENTITY_CDATA, buffer->data);
@@ -144,17 +145,10 @@ XMLENTITY *read_cdata(FILE *in, WorkBuffer *buffer, int *errflag) {
 
 // After "<?".
 XMLENTITY *read_processing_instruction(FILE *in, WorkBuffer *buffer, int *errflag) {
-    switch (read_construct(in, buffer, "?>")) {
-        case CONSTRUCT_EOF:
-            *errflag = XMLERR_EOF;
-            trace("{EOF Reading PI in fget_XMLENTITY: *errflag = %d}\n", *errflag);
-            return nullptr;
-        case CONSTRUCT_OVERRUN:
-            *errflag = XMLERR_OVERRUN;
-            trace("{Buffer overrun Reading PI in fget_XMLENTITY: *errflag = %d}\n", *errflag);
-            return nullptr;
-        case CONSTRUCT_CLOSED:
-            break;
+    if (!construct_closed(read_construct(in, buffer, "?>"), errflag,
+                          "{EOF Reading PI in fget_XMLENTITY: *errflag = %d}\n",
+                          "{Buffer overrun Reading PI in fget_XMLENTITY: *errflag = %d}\n")) {
+        return nullptr;
     }
     buffer->data[buffer->length - 2] = '\0';
     xmltrimstring(buffer->data);
@@ -199,16 +193,9 @@ XMLENTITY *read_tag(FILE *in, WorkBuffer *buffer, int first, int *errflag, bool 
         return nullptr;
     }
     buffer_add(buffer, first);
-    switch (read_construct(in, buffer, ">")) {
-        case CONSTRUCT_EOF:
-            *errflag = XMLERR_EOF;
-            return nullptr;
-        case CONSTRUCT_OVERRUN:
-            *errflag = XMLERR_OVERRUN;
-            trace("{Buffer overrun Reading tag in fget_XMLENTITY: *errflag = %d}\n", *errflag);
-            return nullptr;
-        case CONSTRUCT_CLOSED:
-            break;
+    if (!construct_closed(read_construct(in, buffer, ">"), errflag, nullptr,
+                          "{Buffer overrun Reading tag in fget_XMLENTITY: *errflag = %d}\n")) {
+        return nullptr;
     }
     buffer->length--;
     buffer->data[buffer->length] = '\0';
