@@ -38,9 +38,12 @@ struct WorkBuffer {
 };
 
 void buffer_add(WorkBuffer *buffer, int c) {
-    if (buffer->length + 1 >= buffer->capacity) {
+    // Room for the character and the terminator; a construct never holds
+    // more than the work buffer's size, so that is where growth stops.
+    if (buffer->length + 2 > buffer->capacity) {
         size_t capacity = buffer->capacity == 0 ? 32 : buffer->capacity * 2;
         if (capacity > kWorkBufferSize + 1) capacity = kWorkBufferSize + 1;
+        if (capacity < buffer->length + 2) capacity = buffer->length + 2;
         auto *data = static_cast<char *>(std::realloc(buffer->data, capacity));
         if (data == nullptr) out_of_work_memory();
         buffer->data = data;
@@ -69,9 +72,10 @@ XMLENTITY *new_entity(const char *name, int32_t type, const char *text) {
 enum ConstructEnd { CONSTRUCT_CLOSED, CONSTRUCT_EOF, CONSTRUCT_OVERRUN };
 
 // Reads characters into the buffer until it ends with the closing sequence.
-// Every character read counts, also those already in the buffer; the one
-// that brings the count to the work buffer's size is an overrun even when it
-// would close the construct. Characters already in the buffer never close it.
+// The buffer's length is the construct's count of characters (a tag's first
+// character is already in it); the character that brings the count to the
+// work buffer's size is an overrun even when it would close the construct.
+// The closing sequence is looked for only after a newly read character.
 ConstructEnd read_construct(FILE *in, WorkBuffer *buffer, const char *closing) {
     const size_t closing_length = std::strlen(closing);
     for (;;) {
