@@ -84,6 +84,19 @@ TEST(XmlRead, NoMarkupGivesNoEntityAndFlagZero) {
     EXPECT_EQ(read.flag, 0);  // the incoming value is cleared
 }
 
+TEST(XmlRead, AReadErrorCountsAsTheEndOfInput) {
+    // A directory opens as a stream whose every read fails.
+    FILE *in = std::fopen(testing::TempDir().c_str(), "r");
+    ASSERT_NE(in, nullptr);
+    int flag = 5;
+    EXPECT_EQ(readfile_XMLENTITY(in, &flag), nullptr);
+    EXPECT_EQ(flag, 0);
+    EXPECT_NE(std::ferror(in), 0);
+    EXPECT_EQ(fget_XMLENTITY(in, &flag), nullptr);
+    EXPECT_EQ(flag, 1);
+    std::fclose(in);
+}
+
 TEST(XmlRead, CharactersOutsideMarkupAreSkipped) {
     EXPECT_EQ(read_shape("\xEF\xBB\xBFjunk<a>x</a> between <b/>tail\n"), "a{x} + b |0");
     EXPECT_EQ(read_shape("</x>junk<a/>"), "a |0");  // a stray end tag is dropped
