@@ -180,26 +180,17 @@ void read_activity_names(KAVELON *dt, int *result) {
     }
 }
 
-void read_output_names(KAVELON *dt, int *result) {
-    int o = 0;
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "output")) continue;
-        dt->output_name[o] = last_child_text(c, "name");
-        if (dt->output_name[o] == nullptr) {
-            std::fprintf(stderr, " *** ERROR: missing <name> tag for output number %d\n", o);
-            *result = 1;
-        }
-        o++;
-    }
-}
-
-void read_constraint_names(KAVELON *dt, int *result) {
+// Entry k of `table` names the k-th child of the root called `kind`: the
+// text of that child's last `tag` child. `missing` is the message, with the
+// index, for an entry that stays none.
+void read_names(const KAVELON *dt, const char *kind, const char *tag, char **table,
+                const char *missing, int *result) {
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "constraint")) continue;
-        dt->constraint_name[k] = last_child_text(c, "data");
-        if (dt->constraint_name[k] == nullptr) {
-            std::fprintf(stderr, " *** ERROR: missing <data> tag for constraint number %d\n", k);
+        if (!same(c->name, kind)) continue;
+        table[k] = last_child_text(c, tag);
+        if (table[k] == nullptr) {
+            std::fprintf(stderr, missing, k);
             *result = 1;
         }
         k++;
@@ -244,24 +235,13 @@ void report_data_duplicates_and_clashes(const KAVELON *dt, int *result) {
     }
 }
 
-void report_constraint_duplicates(const KAVELON *dt, int *result) {
-    for (int j = 0; j < dt->nQ; j++) {
-        for (int k = j + 1; k < dt->nQ; k++) {
-            if (same(dt->constraint_name[j], dt->constraint_name[k])) {
-                std::fprintf(stderr, " *** ERROR: constraint %s defined multiple times (%d) (%d)\n",
-                             dt->constraint_name[j], j, k);
-                *result = 1;
-            }
-        }
-    }
-}
-
-void report_output_duplicates(const KAVELON *dt, int *result) {
-    for (int j = 0; j < dt->nR; j++) {
-        for (int k = j + 1; k < dt->nR; k++) {
-            if (same(dt->output_name[j], dt->output_name[k])) {
-                std::fprintf(stderr, " *** ERROR: output name %s defined multiple times (%d) (%d)\n",
-                             dt->output_name[j], j, k);
+// Pairs of equal names among `count` entries of `table`; `message` takes the
+// name and both indexes.
+void report_name_duplicates(char *const *table, int count, const char *message, int *result) {
+    for (int j = 0; j < count; j++) {
+        for (int k = j + 1; k < count; k++) {
+            if (same(table[j], table[k])) {
+                std::fprintf(stderr, message, table[j], j, k);
                 *result = 1;
             }
         }
@@ -288,9 +268,10 @@ int find_constraint(const KAVELON *dt, const char *item) {
 // Enters every dependency element under `consumer` into its row of the
 // activity matrix (P or R) or, failing that, of the constraint matrix (Q or
 // T). Activities' data items win over constraints of the same name. Returns
-// false when some item was found nowhere; `what` and `name` make the message.
+// false when some item was found nowhere; `not_found` is the message for it,
+// taking the consumer's name, the element's name and its text.
 bool enter_dependencies(const KAVELON *dt, const XMLENTITY *consumer, char *activity_row,
-                        char *constraint_row, const char *what, const char *name) {
+                        char *constraint_row, const char *not_found, const char *name) {
     bool all_found = true;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
@@ -304,8 +285,7 @@ bool enter_dependencies(const KAVELON *dt, const XMLENTITY *consumer, char *acti
             constraint_row[k] = dependency_code(c->name);
             continue;
         }
-        std::fprintf(stderr, "*** ERROR: For %s (%s) could not find (%s) data (%s)\n", what,
-                     shown(name), c->name, shown(c->text));
+        std::fprintf(stderr, not_found, shown(name), c->name, shown(c->text));
         all_found = false;
     }
     return all_found;
@@ -315,7 +295,8 @@ void enter_activity_dependencies(KAVELON *dt, int *result) {
     int i = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, "design_activity")) continue;
-        if (!enter_dependencies(dt, c, dt->P[i], dt->Q[i], "design_activity",
+        if (!enter_dependencies(dt, c, dt->P[i], dt->Q[i],
+                                "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
                                 dt->design_activity_name[i]))
             *result = 1;
         i++;
@@ -326,7 +307,9 @@ void enter_output_dependencies(KAVELON *dt, int *result) {
     int o = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, "output")) continue;
-        if (!enter_dependencies(dt, c, dt->R[o], dt->T[o], "output", dt->output_name[o]))
+        if (!enter_dependencies(dt, c, dt->R[o], dt->T[o],
+                                "*** ERROR: For output (%s) could not find (%s) data (%s)\n",
+                                dt->output_name[o]))
             *result = 1;
         o++;
     }
@@ -353,11 +336,15 @@ int kavelon_process_xml(KAVELON *dt) {
     read_activity_names(dt, &result);
     if (dt->debug == 1) kavelon_print_state(dt, stdout);
     report_data_duplicates(dt, &result);
-    read_output_names(dt, &result);
-    read_constraint_names(dt, &result);
+    read_names(dt, "output", "name", dt->output_name,
+               " *** ERROR: missing <name> tag for output number %d\n", &result);
+    read_names(dt, "constraint", "data", dt->constraint_name,
+               " *** ERROR: missing <data> tag for constraint number %d\n", &result);
     report_data_duplicates_and_clashes(dt, &result);
-    report_constraint_duplicates(dt, &result);
-    report_output_duplicates(dt, &result);
+    report_name_duplicates(dt->constraint_name, dt->nQ,
+                           " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
+    report_name_duplicates(dt->output_name, dt->nR,
+                           " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
     enter_activity_dependencies(dt, &result);
     enter_output_dependencies(dt, &result);
     return result;
