@@ -27,6 +27,7 @@ set -u
 binary=$1
 case_dir=$2
 case_dir=$(cd "$case_dir" && pwd)
+binary=$(cd "$(dirname "$binary")" && pwd)/$(basename "$binary")
 if [ -f "$case_dir/program" ]; then
     binary="$(dirname "$binary")/$(tr -d '\n' < "$case_dir/program")"
 fi
