@@ -107,6 +107,22 @@ double block_label_overhang(const SVGREPORT *r, const SVGLAYOUT *l) {
     return overhang;
 }
 
+// A block's label stands right of its square, in one of the block's rows:
+// the first row whose cells under the label hold no mark, so that the label
+// never hides a feedback mark; the block's first row if every row has one.
+int32_t block_label_row(const SVGREPORT *r, const SVGLAYOUT *l, const SVGBLOCK &b) {
+    const int32_t from = b.first + b.size;
+    const int32_t to = from + static_cast<int32_t>((text_width(block_label(b), l->font) + 3) / l->cell) + 1;
+    for (int32_t row = b.first; row < b.first + b.size; row++) {
+        bool free = true;
+        for (const SVGMARK &m : r->activities[static_cast<size_t>(row)].marks) {
+            if (m.column >= from && m.column < to && m.column < static_cast<int32_t>(r->activities.size())) free = false;
+        }
+        if (free) return row;
+    }
+    return b.first;
+}
+
 // Where things go: the two extra regions' offsets.
 double constraints_x(const SVGREPORT *r, const SVGLAYOUT *l) {
     const double gap = std::max<double>(l->gap, block_label_overhang(r, l) + 4);
@@ -143,13 +159,20 @@ void put_rotated_text(FILE *out, double x, double y, const std::string &shown, c
 void put_mark(FILE *out, char kind, bool feedback, double x, double y, double c, const std::string &tooltip) {
     const std::string title = "<title>" + kavelon_svg_escape_text(tooltip) + "</title>";
     const char *f = feedback ? " f" : "";
-    if (feedback) std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y, c, c);
+    if (feedback) {
+        // A halo larger than a small cell, so that feedback stands out even
+        // where a cell is a couple of pixels wide.
+        const double halo = std::max(c, 7.0);
+        const double o = (halo - c) / 2;
+        std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x - o, y - o, halo,
+                     halo);
+    }
     if (kind == DEP_STRONG) {
         std::fprintf(out, "<rect class=\"s%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\">%s</rect>\n", f,
                      x + 0.15 * c, y + 0.15 * c, 0.7 * c, 0.7 * c, title.c_str());
     } else if (kind == DEP_WEAK) {
         std::fprintf(out, "<circle class=\"w%s\" cx=\"%g\" cy=\"%g\" r=\"%g\">%s</circle>\n", f, x + 0.5 * c,
-                     y + 0.5 * c, 0.32 * c, title.c_str());
+                     y + 0.5 * c, 0.36 * c, title.c_str());
     } else {
         std::fprintf(out, "<rect class=\"i%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\">%s</rect>\n", f,
                      x + 0.22 * c, y + 0.22 * c, 0.56 * c, 0.56 * c, title.c_str());
@@ -342,7 +365,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
                  ".region{fill:#fff}.frame{fill:none;stroke:#333;stroke-width:1}\n"
                  ".grid{fill:none;stroke:#ddd;stroke-width:0.5}\n"
                  ".x{fill:#c4c4c4}.fb{fill:#ffd2d2}\n"
-                 ".s{fill:#000}.w{fill:#555}.i{fill:#fff;stroke:#000;stroke-width:%g}\n"
+                 ".s{fill:#000}.w{fill:#444}.i{fill:#fff;stroke:#000;stroke-width:%g}\n"
                  ".s.f,.w.f{fill:#c8102e}.i.f{stroke:#c8102e}\n"
                  ".bc{fill:#ffe3b8;stroke:#d9822b;stroke-width:%g}\n"
                  ".bi{fill:#e1ecf8;stroke:#3d6fae;stroke-width:%g;stroke-dasharray:4 2}\n"
@@ -420,7 +443,8 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
     if (l->block_labels) {
         std::fprintf(out, "<g class=\"blabel\" font-size=\"%g\">\n", l->font);
         for (const SVGBLOCK &b : r->blocks) {
-            put_text(out, l->matrix_x + (b.first + b.size) * c + 3, l->matrix_y + b.first * c + c / 2 + 0.35 * l->font,
+            const int32_t row = block_label_row(r, l, b);
+            put_text(out, l->matrix_x + (b.first + b.size) * c + 3, l->matrix_y + row * c + c / 2 + 0.35 * l->font,
                      b.coupled ? " class=\"bl-c\"" : " class=\"bl-i\"", block_label(b), block_tooltip(b));
         }
         std::fprintf(out, "</g>\n");
