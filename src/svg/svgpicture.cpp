@@ -76,14 +76,15 @@ std::string caption_line(const SVGREPORT *r) {
     return s + ".";
 }
 
-// Row numbers as labelled: activities by position, outputs with an 'O'.
+// Rows are numbered from 0, as in kavelon's text report; outputs carry an
+// 'O' and constraints a 'C' before their number.
 std::string row_number(const SVGREPORT *r, size_t row) {
     const size_t n = r->activities.size();
-    return row < n ? number_text(static_cast<int32_t>(row + 1)) : "O" + number_text(static_cast<int32_t>(row - n + 1));
+    return row < n ? number_text(static_cast<int32_t>(row)) : "O" + number_text(static_cast<int32_t>(row - n));
 }
 std::string column_number(const SVGREPORT *r, size_t col) {
     const size_t n = r->activities.size();
-    return col < n ? number_text(static_cast<int32_t>(col + 1)) : "C" + number_text(static_cast<int32_t>(col - n + 1));
+    return col < n ? number_text(static_cast<int32_t>(col)) : "C" + number_text(static_cast<int32_t>(col - n));
 }
 const std::string &row_name(const SVGREPORT *r, size_t row) {
     const size_t n = r->activities.size();
@@ -180,7 +181,7 @@ void put_mark(FILE *out, char kind, bool feedback, double x, double y, double c,
 }
 
 std::string activity_text(const SVGREPORT *r, size_t i) {
-    return number_text(static_cast<int32_t>(i + 1)) + " " + r->activities[i].name;
+    return number_text(static_cast<int32_t>(i)) + " " + r->activities[i].name;
 }
 
 // The words of a cell's tooltip: who needs what from whom, and how.
@@ -300,9 +301,9 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
     l->block_labels = l->labels;
 
     if (l->labels) {
-        size_t number_chars = number_text(static_cast<int32_t>(n)).size();
+        size_t number_chars = row_number(r, n > 0 ? n - 1 : 0).size();
         if (nr > 0) number_chars = std::max(number_chars, row_number(r, n + nr - 1).size());
-        size_t column_number_chars = number_text(static_cast<int32_t>(n)).size();
+        size_t column_number_chars = column_number(r, n > 0 ? n - 1 : 0).size();
         if (nq > 0) column_number_chars = std::max(column_number_chars, column_number(r, n + nq - 1).size());
         double names = 0;
         for (size_t i = 0; i < n + nr; i++) {
@@ -464,7 +465,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
             put_text(out, name_left, ty, "", kavelon_svg_shorten_text(name, SVG_LABEL_CHARS), tip);
         }
         const double number_bottom = l->matrix_y - 4;
-        size_t number_chars = number_text(static_cast<int32_t>(n)).size();
+        size_t number_chars = column_number(r, n > 0 ? n - 1 : 0).size();
         if (nq > 0) number_chars = std::max(number_chars, column_number(r, n + nq - 1).size());
         const double name_start = number_bottom - static_cast<double>(number_chars) * CHAR_WIDTH * l->font - 6;
         for (size_t col = 0; col < n + nq; col++) {
@@ -499,8 +500,8 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
                          kavelon_svg_escape_text(tip).c_str());
         }
         std::fprintf(out, "<g class=\"tick\" font-size=\"%g\">\n", TICK_FONT);
-        for (size_t i = static_cast<size_t>(step); i <= n; i += static_cast<size_t>(step)) {
-            const double centre = (static_cast<double>(i) - 0.5) * c;
+        for (size_t i = static_cast<size_t>(step); i < n; i += static_cast<size_t>(step)) {
+            const double centre = (static_cast<double>(i) + 0.5) * c;
             std::fprintf(out, "<text x=\"%g\" y=\"%g\" text-anchor=\"end\">%zu</text>\n", sx - 3,
                          l->matrix_y + centre + 0.35 * TICK_FONT, i);
             std::fprintf(out, "<text x=\"%g\" y=\"%g\" text-anchor=\"middle\">%zu</text>\n", l->matrix_x + centre,

@@ -78,7 +78,7 @@ void collect_dependencies(XMLENTITY *parent, int32_t output, int32_t row, std::v
 }
 
 int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT *report,
-               std::vector<PENDING> &pending) {
+               std::vector<PENDING> &pending, std::vector<const char *> &raw_columns) {
     SVGBLOCK b{};
     if (read_block_number(block, "block_number", position, source, &b.number) != 0) return 1;
     if (read_block_number(block, "predecessor_block", position, source, &b.predecessor) != 0) return 1;
@@ -110,6 +110,7 @@ int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT
         activity.name = kavelon_svg_decode_text(text_of(name));
         activity.data = kavelon_svg_decode_text(text_of(data));
         activity.block = index;
+        raw_columns.push_back(text_of(data));
         report->activities.push_back(std::move(activity));
         collect_dependencies(c, 0, row, pending);
         b.size++;
@@ -139,6 +140,8 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
         return 1;
     }
     std::vector<PENDING> pending;
+    std::vector<const char *> raw_columns;  // data items in report order
+    std::vector<const char *> raw_constraints;
     int32_t nblocks = 0;
     for (XMLENTITY *c = root->child; c != nullptr; c = c->next) {
         if (c->type != XMLENTITY_ELEMENT || c->name == nullptr) continue;
@@ -156,7 +159,7 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
         } else if (is_element(c, "xml_filename")) {
             report->xml_filename = value;
         } else if (is_element(c, "block")) {
-            if (read_block(c, ++nblocks, source, report, pending) != 0) return 1;
+            if (read_block(c, ++nblocks, source, report, pending, raw_columns) != 0) return 1;
         } else if (is_element(c, "output")) {
             const int32_t row = static_cast<int32_t>(report->outputs.size());
             const XMLENTITY *name = find_element(c, "name");
@@ -177,23 +180,22 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
                 return 1;
             }
             report->constraints.push_back(kavelon_svg_decode_text(text_of(data)));
+            raw_constraints.push_back(text_of(data));
         }
     }
     if (report->blocks.empty()) {
         std::fprintf(stderr, "kavelon-svg: report has no blocks (%s)\n", source);
         return 1;
     }
+    raw_columns.insert(raw_columns.end(), raw_constraints.begin(), raw_constraints.end());
 
-    // Columns: the activities' data items, then the constraints. Where two
-    // share a name, the first column wins, as it comes first in the report.
+    // Columns: the activities' data items, then the constraints. Names are
+    // matched as written in the report, byte for byte, as kavelon matched
+    // them. Where two share a name, the first column wins.
     std::unordered_map<std::string, int32_t> column;
-    const int32_t n = static_cast<int32_t>(report->activities.size());
-    for (int32_t j = 0; j < n; j++) column.emplace(report->activities[static_cast<size_t>(j)].data, j);
-    for (size_t m = 0; m < report->constraints.size(); m++) {
-        column.emplace(report->constraints[m], n + static_cast<int32_t>(m));
-    }
+    for (size_t j = 0; j < raw_columns.size(); j++) column.emplace(raw_columns[j], static_cast<int32_t>(j));
     for (const PENDING &p : pending) {
-        const auto found = column.find(kavelon_svg_decode_text(p.item));
+        const auto found = column.find(p.item);
         if (found == column.end()) {
             std::fprintf(stderr,
                          "kavelon-svg: %s %d depends on \"%s\", which is neither a data item nor a "

@@ -84,9 +84,9 @@ TEST(SvgPicture, MarksAboveTheDiagonalOfTheActivitiesAreFeedback) {
     EXPECT_EQ(count(svg, "<rect class=\"s\" x="), 3u);
     EXPECT_EQ(count(svg, "<circle class=\"w\" cx="), 2u);
     EXPECT_EQ(count(svg, "<rect class=\"i\" x="), 2u);
-    EXPECT_NE(svg.find("<title>2 a2 needs &quot;d4&quot; from 4 a4: strong, feedback</title>"), std::string::npos);
-    EXPECT_NE(svg.find("<title>3 a3 needs its own data item &quot;d3&quot;: weak</title>"), std::string::npos);
-    EXPECT_NE(svg.find("<title>Output O1 o1 needs constraint &quot;c1&quot;: ICD</title>"), std::string::npos);
+    EXPECT_NE(svg.find("<title>1 a2 needs &quot;d4&quot; from 3 a4: strong, feedback</title>"), std::string::npos);
+    EXPECT_NE(svg.find("<title>2 a3 needs its own data item &quot;d3&quot;: weak</title>"), std::string::npos);
+    EXPECT_NE(svg.find("<title>Output O0 o1 needs constraint &quot;c1&quot;: ICD</title>"), std::string::npos);
     // Every activity has its diagonal cell.
     EXPECT_EQ(count(svg, "<rect class=\"x\" x="), 4u);
     EXPECT_EQ(count(svg, "<rect class=\"bc\" x="), 1u);
@@ -113,9 +113,9 @@ TEST(SvgPicture, LabelsGiveWayToRulersButTooltipsStay) {
     r.activities[499].name = "the last activity";
     const std::string svg = picture_of(r);
     EXPECT_EQ(svg.find(">the last activity</text>"), std::string::npos);
-    EXPECT_NE(svg.find("<title>500 the last activity, produces &quot;d500&quot;</title>"), std::string::npos);
-    EXPECT_NE(svg.find("<title>&quot;d500&quot;, produced by 500 the last activity</title>"), std::string::npos);
-    EXPECT_NE(svg.find("text-anchor=\"end\">500</text>"), std::string::npos);  // ruler tick
+    EXPECT_NE(svg.find("<title>499 the last activity, produces &quot;d500&quot;</title>"), std::string::npos);
+    EXPECT_NE(svg.find("<title>&quot;d500&quot;, produced by 499 the last activity</title>"), std::string::npos);
+    EXPECT_NE(svg.find("text-anchor=\"end\">490</text>"), std::string::npos);  // ruler tick
 }
 
 TEST(SvgPicture, NamesAreEscapedAndLongOnesCut) {
@@ -126,7 +126,7 @@ TEST(SvgPicture, NamesAreEscapedAndLongOnesCut) {
     const std::string svg = picture_of(r);
     EXPECT_NE(svg.find(">R&amp;D &lt;wing&gt;</text>"), std::string::npos);
     EXPECT_NE(svg.find(">" + std::string(39, 'n') + "\xE2\x80\xA6</text>"), std::string::npos);
-    EXPECT_NE(svg.find("<title>1 " + std::string(45, 'n') + ", produces"), std::string::npos);
+    EXPECT_NE(svg.find("<title>0 " + std::string(45, 'n') + ", produces"), std::string::npos);
     EXPECT_NE(svg.find(">x&lt;y &amp; &quot;z&quot;</text>"), std::string::npos);
     EXPECT_EQ(svg.find("x<y"), std::string::npos);
 }
