@@ -102,7 +102,7 @@ int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT
         const XMLENTITY *name = find_element(c, "name");
         const XMLENTITY *data = find_element(c, "data");
         if (name == nullptr || data == nullptr) {
-            std::fprintf(stderr, "kavelon-svg: activity %d has no <%s> (%s)\n", row + 1,
+            std::fprintf(stderr, "kavelon-svg: activity %d has no <%s> (%s)\n", row,
                          name == nullptr ? "name" : "data", source);
             return 1;
         }
@@ -133,6 +133,8 @@ int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT
 
 }  // namespace
 
+// Messages number activities, outputs and constraints from 0, as the picture
+// does; blocks by their place in the report, from 1, as block numbers go.
 int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *report) {
     if (root == nullptr || !is_element(root, "kavelon")) {
         std::fprintf(stderr, "kavelon-svg: not a kavelon report: the root element is <%s> (%s)\n",
@@ -164,7 +166,7 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
             const int32_t row = static_cast<int32_t>(report->outputs.size());
             const XMLENTITY *name = find_element(c, "name");
             if (name == nullptr) {
-                std::fprintf(stderr, "kavelon-svg: output %d has no <name> (%s)\n", row + 1, source);
+                std::fprintf(stderr, "kavelon-svg: output %d has no <name> (%s)\n", row, source);
                 return 1;
             }
             SVGROW output;
@@ -176,7 +178,7 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
             const XMLENTITY *data = find_element(c, "data");
             if (data == nullptr) {
                 std::fprintf(stderr, "kavelon-svg: constraint %zu has no <data> (%s)\n",
-                             report->constraints.size() + 1, source);
+                             report->constraints.size(), source);
                 return 1;
             }
             report->constraints.push_back(kavelon_svg_decode_text(text_of(data)));
@@ -200,7 +202,7 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
             std::fprintf(stderr,
                          "kavelon-svg: %s %d depends on \"%s\", which is neither a data item nor a "
                          "constraint of the report (%s)\n",
-                         p.output != 0 ? "output" : "activity", p.row + 1, p.item, source);
+                         p.output != 0 ? "output" : "activity", p.row, p.item, source);
             return 1;
         }
         std::vector<SVGROW> &rows = p.output != 0 ? report->outputs : report->activities;
