@@ -184,6 +184,16 @@ std::string activity_text(const SVGREPORT *r, size_t i) {
     return number_text(static_cast<int32_t>(i)) + " " + r->activities[i].name;
 }
 
+// Tooltips of a row's and a column's label.
+std::string row_tooltip(const SVGREPORT *r, size_t row) {
+    if (row < r->activities.size()) return activity_text(r, row) + ", produces " + quoted(r->activities[row].data);
+    return "Output " + row_number(r, row) + " " + row_name(r, row);
+}
+std::string column_tooltip(const SVGREPORT *r, size_t col) {
+    if (col < r->activities.size()) return quoted(column_name(r, col)) + ", produced by " + activity_text(r, col);
+    return "Constraint " + column_number(r, col) + " " + quoted(column_name(r, col));
+}
+
 // The words of a cell's tooltip: who needs what from whom, and how.
 std::string mark_tooltip(const SVGREPORT *r, size_t row, const SVGMARK &m, bool feedback) {
     const size_t n = r->activities.size();
@@ -459,8 +469,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
         for (size_t row = 0; row < n + nr; row++) {
             const double ty = row_y(r, l, row) + c / 2 + 0.35 * l->font;
             const std::string &name = row_name(r, row);
-            std::string tip = row < n ? activity_text(r, row) + ", produces " + quoted(r->activities[row].data)
-                                      : "Output " + row_number(r, row) + " " + name;
+            const std::string tip = row_tooltip(r, row);
             put_text(out, number_right, ty, " text-anchor=\"end\" fill=\"#555\"", row_number(r, row), tip);
             put_text(out, name_left, ty, "", kavelon_svg_shorten_text(name, SVG_LABEL_CHARS), tip);
         }
@@ -471,8 +480,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
         for (size_t col = 0; col < n + nq; col++) {
             const double tx = column_x(r, l, col) + c / 2 + 0.35 * l->font;
             const std::string &name = column_name(r, col);
-            std::string tip = col < n ? quoted(name) + ", produced by " + activity_text(r, col)
-                                      : "Constraint " + column_number(r, col) + " " + quoted(name);
+            const std::string tip = column_tooltip(r, col);
             std::fprintf(out, "<g fill=\"#555\">");
             put_rotated_text(out, tx, number_bottom, column_number(r, col), tip);
             std::fprintf(out, "</g>");
@@ -485,16 +493,14 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
         const double sy = l->matrix_y - STRIP - 2;
         for (size_t row = 0; row < n + nr; row++) {
             const bool dark = row < n ? r->activities[row].block % 2 == 1 : (row - n) % 2 == 1;
-            std::string tip = row < n ? activity_text(r, row) + ", produces " + quoted(r->activities[row].data)
-                                      : "Output " + row_number(r, row) + " " + row_name(r, row);
+            const std::string tip = row_tooltip(r, row);
             std::fprintf(out, "<rect class=\"%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"><title>%s</title></rect>\n",
                          dark ? "strip2" : "strip", sx, row_y(r, l, row), STRIP, c,
                          kavelon_svg_escape_text(tip).c_str());
         }
         for (size_t col = 0; col < n + nq; col++) {
             const bool dark = col < n ? r->activities[col].block % 2 == 1 : (col - n) % 2 == 1;
-            std::string tip = col < n ? quoted(column_name(r, col)) + ", produced by " + activity_text(r, col)
-                                      : "Constraint " + column_number(r, col) + " " + quoted(column_name(r, col));
+            const std::string tip = column_tooltip(r, col);
             std::fprintf(out, "<rect class=\"%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"><title>%s</title></rect>\n",
                          dark ? "strip2" : "strip", column_x(r, l, col), sy, c, STRIP,
                          kavelon_svg_escape_text(tip).c_str());
