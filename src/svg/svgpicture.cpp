@@ -222,13 +222,14 @@ std::string block_tooltip(const SVGBLOCK &b) {
 // A framed white region of rows x cols cells, with its grid when the cells
 // are large enough for one.
 void put_region(FILE *out, const SVGLAYOUT *l, double x, double y, size_t rows, size_t cols) {
+    if (rows == 0 || cols == 0) return;
     const double w = static_cast<double>(cols) * l->cell;
     const double h = static_cast<double>(rows) * l->cell;
     std::fprintf(out, "<rect class=\"region\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y, w, h);
 }
 
 void put_grid(FILE *out, const SVGLAYOUT *l, double x, double y, size_t rows, size_t cols) {
-    if (l->cell < 6 || rows == 0 || cols == 0) return;
+    if (l->cell < 6 || rows == 0 || cols == 0 || rows + cols == 2) return;  // nothing between the cells
     const double w = static_cast<double>(cols) * l->cell;
     const double h = static_cast<double>(rows) * l->cell;
     std::fprintf(out, "<path class=\"grid\" d=\"");
@@ -370,7 +371,8 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%g\" height=\"%g\" viewBox=\"0 0 %g %g\" "
                  "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\" font-size=\"%g\">\n",
                  l->width, l->height, l->width, l->height, TEXT_FONT);
-    std::fprintf(out, "<title>%s</title>\n", kavelon_svg_escape_text("Design structure matrix: " + title).c_str());
+    const std::string document_title = r->name.empty() ? title : "Design structure matrix: " + title;
+    std::fprintf(out, "<title>%s</title>\n", kavelon_svg_escape_text(document_title).c_str());
     std::fprintf(out,
                  "<style>\n"
                  ".region{fill:#fff}.frame{fill:none;stroke:#333;stroke-width:1}\n"
