@@ -64,6 +64,8 @@ struct SVGLAYOUT {
     double column_label_height; // column numbers and names together
     double matrix_x;       // top-left corner of the activity matrix
     double matrix_y;
+    double constraints_x;  // left edge of the constraint columns
+    double outputs_y;      // top edge of the output rows
     double width;          // whole picture
     double height;
 };

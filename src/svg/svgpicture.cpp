@@ -124,23 +124,16 @@ int32_t block_label_row(const SVGREPORT *r, const SVGLAYOUT *l, const SVGBLOCK &
     return b.first;
 }
 
-// Where things go: the two extra regions' offsets.
-double constraints_x(const SVGREPORT *r, const SVGLAYOUT *l) {
-    const double gap = std::max<double>(l->gap, block_label_overhang(r, l) + 4);
-    return l->matrix_x + static_cast<double>(r->activities.size()) * l->cell + gap;
-}
-double outputs_y(const SVGREPORT *r, const SVGLAYOUT *l) {
-    return l->matrix_y + static_cast<double>(r->activities.size()) * l->cell + l->gap;
-}
+// Where a column or row of the picture starts.
 double column_x(const SVGREPORT *r, const SVGLAYOUT *l, size_t col) {
     const size_t n = r->activities.size();
     return col < n ? l->matrix_x + static_cast<double>(col) * l->cell
-                   : constraints_x(r, l) + static_cast<double>(col - n) * l->cell;
+                   : l->constraints_x + static_cast<double>(col - n) * l->cell;
 }
 double row_y(const SVGREPORT *r, const SVGLAYOUT *l, size_t row) {
     const size_t n = r->activities.size();
     return row < n ? l->matrix_y + static_cast<double>(row) * l->cell
-                   : outputs_y(r, l) + static_cast<double>(row - n) * l->cell;
+                   : l->outputs_y + static_cast<double>(row - n) * l->cell;
 }
 
 // Writes a text element with its tooltip; both are escaped here.
@@ -341,10 +334,16 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
     l->matrix_x = MARGIN + l->row_label_width + 4;
     l->matrix_y = top + l->column_label_height + 4;
 
-    double right = constraints_x(r, l) - l->gap;  // the activity matrix and its block labels
-    if (nq > 0) right = constraints_x(r, l) + static_cast<double>(nq) * l->cell;
+    // The block labels may stand out to the right of the activity matrix;
+    // the constraint columns keep clear of them.
+    const double matrix_right = l->matrix_x + static_cast<double>(n) * l->cell;
+    const double overhang = block_label_overhang(r, l);
+    l->constraints_x = matrix_right + std::max<double>(l->gap, overhang + 4);
+    l->outputs_y = l->matrix_y + static_cast<double>(n) * l->cell + l->gap;
+    double right = matrix_right + overhang;
+    if (nq > 0) right = l->constraints_x + static_cast<double>(nq) * l->cell;
     double bottom = l->matrix_y + static_cast<double>(n) * l->cell;
-    if (nr > 0) bottom = outputs_y(r, l) + static_cast<double>(nr) * l->cell;
+    if (nr > 0) bottom = l->outputs_y + static_cast<double>(nr) * l->cell;
 
     double text_right = MARGIN + legend_width();
     text_right = std::max(text_right, MARGIN + text_width(caption_line(r), TEXT_FONT));
@@ -404,8 +403,8 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
                  kavelon_svg_escape_text(caption_line(r)).c_str());
 
     // Regions: activity matrix, constraint columns, output rows, outputs on constraints.
-    const double qx = constraints_x(r, l);
-    const double ry = outputs_y(r, l);
+    const double qx = l->constraints_x;
+    const double ry = l->outputs_y;
     put_region(out, l, l->matrix_x, l->matrix_y, n, n);
     put_region(out, l, qx, l->matrix_y, n, nq);
     put_region(out, l, l->matrix_x, ry, nr, n);
