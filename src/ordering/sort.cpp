@@ -1,0 +1,111 @@
+// Row sorting and predecessor blocks: brings every per-activity table into
+// block order, then gives every block the highest earlier block it strongly
+// depends on.
+#include <cstdio>
+#include <utility>
+
+#include "kavelon.h"
+#include "trace.h"
+
+namespace {
+
+template <typename T>
+void swap_entries(T *table, int i, int j) {
+    if (table != nullptr) std::swap(table[i], table[j]);
+}
+
+// Exchanges two columns character by character in every row of a matrix.
+void swap_columns(char **rows, int nrows, int i, int j) {
+    if (rows == nullptr) return;
+    for (int r = 0; r < nrows; r++) {
+        if (rows[r] != nullptr) std::swap(rows[r][i], rows[r][j]);
+    }
+}
+
+// Gives rows first .. last - 1 the predecessor found for their block.
+int fill_predecessor(KAVELON *dt, int first, int last, int32_t predecessor) {
+    int j = first;
+    for (; j < last; j++) dt->d[j]->predecessor_block = predecessor;
+    return j;
+}
+
+}  // namespace
+
+int kavelon_sort_P(KAVELON *dt) {
+    if (dt == nullptr) return 1;
+    kavelon_print_trace(dt, "enter kavelon_sort_P(KAVELON *dt)\n");
+    // One pass per block moves its rows, in the order they stand at the
+    // start of the pass, right after those of the block before. The last
+    // pass is that of block nblock, so a row with an impossible block number
+    // cannot keep the loop going.
+    int j = 0;
+    for (int32_t b = 1; j < dt->n && b <= dt->nblock; b++) {
+        for (int k = j; k < dt->n; k++) {
+            if (dt->d[k]->block_order != b) continue;
+            if (k != j) {
+                kavelon_print_trace(dt, "swap rows %d and %d\n", k, j);
+                if (kavelon_swap_rows(dt, k, j) == 1) return 1;
+            }
+            j++;
+        }
+    }
+    kavelon_print_trace(dt, "exit kavelon_sort_P(KAVELON *dt)\n");
+    return 0;
+}
+
+int kavelon_swap_rows(KAVELON *dt, int i, int j) {
+    if (dt == nullptr || i < 0 || i >= dt->n || j < 0 || j >= dt->n) {
+        std::fprintf(stderr, " *** internal error in kavelon_swap_rows()\n");
+        return 1;
+    }
+    // Rows and columns of P move alike, so the crossings of the two
+    // activities, the diagonal included, travel with them. T has no
+    // activity dimension and stays as it is.
+    swap_entries(dt->P, i, j);
+    swap_entries(dt->Q, i, j);
+    swap_columns(dt->P, dt->n, i, j);
+    swap_columns(dt->R, dt->nR, i, j);
+    swap_entries(dt->d, i, j);
+    swap_entries(dt->design_activity_name, i, j);
+    swap_entries(dt->design_data_name, i, j);
+    return 0;
+}
+
+int kavelon_identify_predecessor_blocks(KAVELON *dt) {
+    if (dt == nullptr) return 0;
+    kavelon_print_trace(dt, "enter kavelon_identify_predecessor_blocks(KAVELON *dt)\n");
+
+    // Per activity: the rows are in block order, so the scan up to the first
+    // row of its own block meets the earlier blocks in ascending order, and
+    // the last strong input found is from the highest of them.
+    for (int i = 0; i < dt->n; i++) {
+        ACTSTATE *s = dt->d[i];
+        s->predecessor_block = 0;
+        for (int j = 0; j < dt->n && dt->d[j]->block_order != s->block_order; j++) {
+            if (dt->P[i][j] == DEP_STRONG) s->predecessor_block = dt->d[j]->block_order;
+        }
+    }
+    kavelon_print_trace(dt, "End of first step  dt->n = %d \n", dt->n);
+
+    // Per block: every row of a block gets the highest value of its rows.
+    int32_t current_block = 1;
+    int block_start = 0;
+    int32_t max_block = 0;
+    int i = 0;
+    int j = 0;
+    for (; i < dt->n; i++) {
+        const ACTSTATE *s = dt->d[i];
+        if (s->block_order != current_block) {
+            j = fill_predecessor(dt, block_start, i, max_block);
+            block_start = i;
+            max_block = 0;
+            current_block = s->block_order;
+        }
+        if (s->predecessor_block > max_block) max_block = s->predecessor_block;
+    }
+    kavelon_print_trace(dt, "End of second step i = %d j =%d block_start = %d max_block = %d\n", i,
+                        j, block_start, max_block);
+    fill_predecessor(dt, block_start, dt->n, max_block);
+    kavelon_print_trace(dt, "exit kavelon_identify_predecessor_blocks(KAVELON *dt)\n");
+    return 0;
+}
