@@ -39,6 +39,12 @@ extern int xml_verbose;
 void xml_verbose_on();
 void xml_verbose_off();
 
+// Exactly the six white-space characters: blank, tab, line feed, vertical
+// tab, form feed, carriage return; no byte above 0x7F.
+int xmlisspace(int c);
+// The text itself, or "(null)" in its place when there is none.
+const char *xmlnulltext(const char *s);
+
 XMLENTITY *alloc_XMLENTITY();
 void free_XMLENTITY(XMLENTITY *entity);
 char *xmlcopystring(const char *s);

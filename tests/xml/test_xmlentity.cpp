@@ -1,0 +1,276 @@
+// Entity tree utilities: string helpers, tag parser, lookup, lower-casing
+// and the dump printer.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "xml/xml_test_util.h"
+#include "xmlentity.h"
+
+namespace {
+
+std::string trimmed(std::string s) {
+    xmltrimstring(s.data());
+    return std::string(s.c_str());
+}
+
+// Name, then each attribute record as [name=value], or [name] without one.
+std::string parsed(const char *tag) {
+    std::string text(tag);
+    XMLENTITY *entity = parse_tag_XMLENTITY(text.data());
+    std::string out = entity->name;
+    EXPECT_EQ(entity->type, 0);
+    EXPECT_EQ(entity->text, nullptr);
+    for (XMLENTITY *a = entity->attribute; a != nullptr; a = a->next) {
+        out += " [" + std::string(a->name);
+        if (a->text != nullptr) out += "=" + std::string(a->text);
+        out += "]";
+        EXPECT_EQ(a->child, nullptr);
+        EXPECT_EQ(a->errflag, 0);
+    }
+    free_XMLENTITY(entity);
+    return out;
+}
+
+XMLENTITY *make(const char *name, int32_t type, const char *text = nullptr) {
+    XMLENTITY *entity = alloc_XMLENTITY();
+    entity->name = xmlcopystring(name);
+    entity->type = type;
+    entity->text = xmlcopystring(text);
+    return entity;
+}
+
+std::string printed(XMLENTITY *entity, int depth) {
+    return xmltest::capture([&](FILE *out) { print_XMLENTITY(out, entity, depth); });
+}
+
+}  // namespace
+
+TEST(XmlStrings, AllocGivesAnEmptyRecord) {
+    XMLENTITY *entity = alloc_XMLENTITY();
+    EXPECT_EQ(entity->name, nullptr);
+    EXPECT_EQ(entity->text, nullptr);
+    EXPECT_EQ(entity->type, 0);
+    EXPECT_EQ(entity->child, nullptr);
+    EXPECT_EQ(entity->attribute, nullptr);
+    EXPECT_EQ(entity->next, nullptr);
+    EXPECT_EQ(entity->errflag, 0);
+    free_XMLENTITY(entity);
+}
+
+TEST(XmlStrings, CopyString) {
+    EXPECT_EQ(xmlcopystring(nullptr), nullptr);
+    const char original[] = "ab\xff";
+    char *copy = xmlcopystring(original);
+    EXPECT_NE(copy, original);
+    EXPECT_STREQ(copy, original);
+    std::free(copy);
+    copy = xmlcopystring("");
+    EXPECT_STREQ(copy, "");
+    std::free(copy);
+}
+
+TEST(XmlStrings, TrimRemovesTheSixWhiteSpaceCharactersAtBothEnds) {
+    EXPECT_EQ(trimmed("  a b  "), "a b");
+    EXPECT_EQ(trimmed("     "), "");
+    EXPECT_EQ(trimmed(""), "");
+    EXPECT_EQ(trimmed("\tx\r\n"), "x");
+    EXPECT_EQ(trimmed("\v\f x \f\v"), "x");
+    EXPECT_EQ(trimmed("x"), "x");
+    // Bytes above 0x7F are never white space (NEL, NBSP).
+    EXPECT_EQ(trimmed("\x85x\xa0"), "\x85x\xa0");
+    xmltrimstring(nullptr);
+}
+
+TEST(XmlStrings, LowercaseChangesOnlyAsciiCapitals) {
+    std::string s = "@AZ[az\xc4\xff";
+    xmllowercasestring(s.data());
+    EXPECT_EQ(s, "@az[az\xc4\xff");
+    xmllowercasestring(nullptr);
+}
+
+TEST(XmlStrings, WhiteSpaceIsExactlySixCharacters) {
+    int count = 0;
+    for (int c = 0; c < 256; c++) count += xmlisspace(c) != 0;
+    EXPECT_EQ(count, 6);
+    for (int c : {' ', '\t', '\n', '\v', '\f', '\r'}) EXPECT_TRUE(xmlisspace(c)) << c;
+}
+
+TEST(XmlParseTag, TableRows) {
+    EXPECT_EQ(parsed("a"), "a");
+    EXPECT_EQ(parsed("  a  "), "a");
+    EXPECT_EQ(parsed(""), "");
+    EXPECT_EQ(parsed("   "), "");
+    EXPECT_EQ(parsed("a x=\"1\" y=2"), "a [x=1] [y=2]");
+    EXPECT_EQ(parsed("a x = \"1 2\""), "a [x=1 2]");
+    EXPECT_EQ(parsed("a x=\"\""), "a [x=]");
+    EXPECT_EQ(parsed("a x"), "a [x]");
+    EXPECT_EQ(parsed("a x="), "a [x]");
+    EXPECT_EQ(parsed("a b c=\"1\""), "a [b c=1]");
+    EXPECT_EQ(parsed("a x='1 2'"), "a [x='1] [2']");
+    EXPECT_EQ(parsed("a x=\"1"), "a [x=1]");
+    EXPECT_EQ(parsed("a x=\"1\"y=\"2\""), "a [x=1] [y=2]");
+    EXPECT_EQ(parsed("a =1"), "a [=1]");
+}
+
+TEST(XmlParseTag, SeparatorsAndOddCharacters) {
+    EXPECT_EQ(parsed("a\tx=1\ny=2\r"), "a [x=1] [y=2]");
+    EXPECT_EQ(parsed("a x=1 x=2"), "a [x=1] [x=2]");  // a repeated name gives two records
+    EXPECT_EQ(parsed("a x=  \"v\"  "), "a [x=v]");
+    EXPECT_EQ(parsed("a\xa0" "b"), "a\xa0" "b");       // 0xA0 is part of the name
+    EXPECT_EQ(parsed("a x=&amp;"), "a [x=&amp;]");     // no reference is expanded
+    EXPECT_EQ(parse_tag_XMLENTITY(nullptr), nullptr);
+}
+
+TEST(XmlFind, FirstDirectChildByExactName) {
+    XMLENTITY *root = make("root", XMLENTITY_ELEMENT);
+    XMLENTITY *lower = make("name", XMLENTITY_ELEMENT);
+    XMLENTITY *first = make("item", XMLENTITY_ELEMENT);
+    XMLENTITY *second = make("item", XMLENTITY_ELEMENT);
+    root->child = lower;
+    lower->next = first;
+    first->next = second;
+    first->child = make("deep", XMLENTITY_ELEMENT);
+    root->next = make("sibling", XMLENTITY_ELEMENT);
+
+    EXPECT_EQ(find_XMLENTITY(root, "Name"), nullptr);
+    EXPECT_EQ(find_XMLENTITY(root, "name"), lower);
+    EXPECT_EQ(find_XMLENTITY(root, "item"), first);
+    EXPECT_EQ(find_XMLENTITY(root, "deep"), nullptr);
+    EXPECT_EQ(find_XMLENTITY(root, "sibling"), nullptr);
+    EXPECT_EQ(find_XMLENTITY(root, "root"), nullptr);
+    EXPECT_EQ(find_XMLENTITY(nullptr, "item"), nullptr);
+    EXPECT_EQ(find_XMLENTITY(root, nullptr), nullptr);
+    free_XMLENTITY(root);
+}
+
+TEST(XmlLowercase, NamesOfTheSubtreeOnly) {
+    XMLENTITY *root = make("Root\xC4", XMLENTITY_ELEMENT, "Text");
+    root->attribute = make("Attr", XMLENTITY_UNKNOWN, "Value");
+    XMLENTITY *child = make("Child", XMLENTITY_ELEMENT);
+    root->child = child;
+    child->next = make("COMMENT", XMLENTITY_COMMENT, "Note");
+    child->child = make("Grand", XMLENTITY_ELEMENT);
+    root->next = make("Next", XMLENTITY_ELEMENT);
+
+    lowercase_XMLENTITY(root, 0);
+    EXPECT_STREQ(root->name, "root\xC4");
+    EXPECT_STREQ(child->name, "Child");
+
+    lowercase_XMLENTITY(root, 1);
+    EXPECT_STREQ(child->name, "child");
+    EXPECT_STREQ(child->next->name, "comment");
+    EXPECT_STREQ(child->next->text, "Note");
+    EXPECT_STREQ(child->child->name, "grand");
+    EXPECT_STREQ(root->text, "Text");
+    EXPECT_STREQ(root->attribute->name, "Attr");
+    EXPECT_STREQ(root->attribute->text, "Value");
+    EXPECT_STREQ(root->next->name, "Next");
+    lowercase_XMLENTITY(nullptr, 1);
+    free_XMLENTITY(root);
+}
+
+TEST(XmlPrint, DumpExample) {
+    xmltest::Read read = xmltest::read_file(
+        "<list kind=\"demo\" sorted>\n"
+        "  <item>first</item>\n"
+        "  <!-- note -->\n"
+        "  <item/>\n"
+        "</list>\n");
+    ASSERT_NE(read.first, nullptr);
+    EXPECT_EQ(printed(read.first, 1),
+              " <list kind=\"demo\" sorted>[ENTITY_DATA errflag = 0]\n"
+              " {}\n"
+              "  <item>[ENTITY_DATA errflag = 0]\n"
+              "  {first}\n"
+              "  </item>\n"
+              "  <!--  note  -->\n"
+              "  <item>[ENTITY_DATA errflag = 0]\n"
+              "  </item>\n"
+              " </list>\n");
+    free_XMLENTITY(read.first);
+}
+
+TEST(XmlPrint, EachKindOfRecord) {
+    XMLENTITY *element = make("e", XMLENTITY_ELEMENT, "t");
+    element->errflag = 3;
+    element->attribute = make("", XMLENTITY_UNKNOWN, "1");
+    element->attribute->next = make("v", XMLENTITY_UNKNOWN, "");
+    element->attribute->next->next = alloc_XMLENTITY();  // a record without a name is skipped
+    XMLENTITY *pi = make("PROCESSING INSTRUCTION", XMLENTITY_PI, "p q");
+    element->child = pi;
+    pi->next = make("CDATA", XMLENTITY_CDATA, " <c> ");
+    pi->next->next = make("UNKNOWN", XMLENTITY_UNKNOWN, "DOCTYPE x");
+    pi->next->next->next = make("COMMENT", XMLENTITY_COMMENT, "-c-");
+    element->next = make("later", XMLENTITY_ELEMENT);
+
+    EXPECT_EQ(printed(element, 0),
+              "<e =\"1\" v=\"\">[ENTITY_DATA errflag = 3]\n"
+              "{t}\n"
+              " <?p q?>\n"
+              " <![CDATA[ <c> ]]>\n"
+              " <!-- -c- -->\n"
+              "</e>\n");
+    EXPECT_EQ(printed(element, -3), printed(element, 0));
+    EXPECT_EQ(printed(pi->next->next->next, 2), "  <!-- -c- -->\n");
+    EXPECT_EQ(printed(pi->next->next, 2), "");       // UNKNOWN declaration
+    EXPECT_EQ(printed(element->attribute, 2), "");   // attribute record
+    EXPECT_EQ(printed(nullptr, 2), "");
+    free_XMLENTITY(element);
+}
+
+TEST(XmlPrint, MissingTextsPrintAsNullAndMissingStreamIsStandardOutput) {
+    XMLENTITY *element = alloc_XMLENTITY();
+    element->type = XMLENTITY_ELEMENT;
+    element->child = alloc_XMLENTITY();
+    element->child->type = XMLENTITY_COMMENT;
+    testing::internal::CaptureStdout();
+    print_XMLENTITY(nullptr, element, 1);
+    std::fflush(stdout);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              " <(null)>[ENTITY_DATA errflag = 0]\n"
+              "  <!-- (null) -->\n"
+              " </(null)>\n");
+    free_XMLENTITY(element);
+}
+
+TEST(XmlPrint, SiblingsAfterANestedElementKeepTheirDepth) {
+    xmltest::Read read = xmltest::read_file("<a><b><c/></b><d/></a><e/>");
+    EXPECT_EQ(printed(read.first, 1),
+              " <a>[ENTITY_DATA errflag = 0]\n"
+              " {}\n"
+              "  <b>[ENTITY_DATA errflag = 0]\n"
+              "  {}\n"
+              "   <c>[ENTITY_DATA errflag = 0]\n"
+              "   </c>\n"
+              "  </b>\n"
+              "  <d>[ENTITY_DATA errflag = 0]\n"
+              "  </d>\n"
+              " </a>\n");
+    free_XMLENTITY(read.first);
+}
+
+TEST(XmlFree, ReleasesDeepTreesAndLongChains) {
+    // Deep nesting, a long top-level chain, and attributes with children of
+    // their own.
+    XMLENTITY *first = make("top", XMLENTITY_ELEMENT);
+    XMLENTITY *cursor = first;
+    for (int i = 0; i < 300000; i++) {
+        cursor->child = make("c", XMLENTITY_ELEMENT, "t");
+        cursor->attribute = make("a", XMLENTITY_UNKNOWN, "v");
+        cursor->attribute->child = make("odd", XMLENTITY_ELEMENT);
+        cursor = cursor->child;
+    }
+    cursor = first;
+    for (int i = 0; i < 300000; i++) {
+        cursor->next = make("n", XMLENTITY_ELEMENT);
+        cursor = cursor->next;
+    }
+    // A release that recursed would overflow the stack here; ASan checks
+    // that every block is released once.
+    free_XMLENTITY(first);
+    free_XMLENTITY(nullptr);
+}

@@ -1,0 +1,77 @@
+// Helpers of the reader tests: streams over byte strings and captured output.
+#ifndef KAVELON_TESTS_XML_TEST_UTIL_H
+#define KAVELON_TESTS_XML_TEST_UTIL_H
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "xmlentity.h"
+
+namespace xmltest {
+
+// A stream that delivers exactly the given bytes, NUL bytes included.
+inline FILE *stream_of(const std::string &bytes) {
+    FILE *in = std::tmpfile();
+    EXPECT_NE(in, nullptr);
+    if (!bytes.empty()) {
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), in), bytes.size());
+    }
+    std::rewind(in);
+    return in;
+}
+
+// What a further read of the stream would see.
+inline std::string rest_of(FILE *in) {
+    std::string rest;
+    for (int c = std::getc(in); c != EOF; c = std::getc(in)) rest += static_cast<char>(c);
+    return rest;
+}
+
+struct Read {
+    XMLENTITY *first;
+    int flag;
+};
+
+inline Read read_file(const std::string &bytes, int incoming_flag = 0) {
+    FILE *in = stream_of(bytes);
+    Read read = {nullptr, incoming_flag};
+    read.first = readfile_XMLENTITY(in, &read.flag);
+    std::fclose(in);
+    return read;
+}
+
+struct Fget {
+    XMLENTITY *entity;
+    int flag;
+    std::string rest;  // left in the stream after the read
+};
+
+// Reads one entity from bytes that follow a '<'.
+inline Fget fget(const std::string &bytes) {
+    FILE *in = stream_of(bytes);
+    Fget read = {nullptr, 0, ""};
+    read.entity = fget_XMLENTITY(in, &read.flag);
+    read.rest = rest_of(in);
+    std::fclose(in);
+    return read;
+}
+
+// Everything the writer puts on the stream it is given.
+template <typename Writer>
+std::string capture(Writer writer) {
+    char *buffer = nullptr;
+    size_t length = 0;
+    FILE *out = open_memstream(&buffer, &length);
+    writer(out);
+    std::fclose(out);
+    std::string text(buffer, length);
+    std::free(buffer);
+    return text;
+}
+
+}  // namespace xmltest
+
+#endif
