@@ -148,19 +148,18 @@ void put_rotated_text(FILE *out, double x, double y, const std::string &shown, c
                  x, y, kavelon_svg_escape_text(tooltip).c_str(), kavelon_svg_escape_text(shown).c_str());
 }
 
-// One mark in a cell; cls is the mark's class ("s", "w" or "i", with " f"
-// for feedback).
+// The ground of a feedback mark: larger than a small cell, so that feedback
+// stands out even where a cell is a couple of pixels wide.
+void put_feedback_ground(FILE *out, double x, double y, double c) {
+    const double halo = std::max(c, 7.0);
+    const double o = (halo - c) / 2;
+    std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x - o, y - o, halo, halo);
+}
+
+// One mark in a cell: class "s", "w" or "i" by kind, with " f" for feedback.
 void put_mark(FILE *out, char kind, bool feedback, double x, double y, double c, const std::string &tooltip) {
     const std::string title = "<title>" + kavelon_svg_escape_text(tooltip) + "</title>";
     const char *f = feedback ? " f" : "";
-    if (feedback) {
-        // A halo larger than a small cell, so that feedback stands out even
-        // where a cell is a couple of pixels wide.
-        const double halo = std::max(c, 7.0);
-        const double o = (halo - c) / 2;
-        std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x - o, y - o, halo,
-                     halo);
-    }
     if (kind == DEP_STRONG) {
         std::fprintf(out, "<rect class=\"s%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\">%s</rect>\n", f,
                      x + 0.15 * c, y + 0.15 * c, 0.7 * c, 0.7 * c, title.c_str());
@@ -431,6 +430,14 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
         std::fprintf(out, "<rect class=\"x\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"><title>%s</title></rect>\n",
                      l->matrix_x + static_cast<double>(i) * c, l->matrix_y + static_cast<double>(i) * c, c, c,
                      kavelon_svg_escape_text(tip).c_str());
+    }
+    // Feedback grounds first: where they spill over a small cell they must
+    // not cover a neighbouring mark.
+    for (size_t row = 0; row < n; row++) {
+        for (const SVGMARK &m : r->activities[row].marks) {
+            const size_t col = static_cast<size_t>(m.column);
+            if (col < n && col > row) put_feedback_ground(out, column_x(r, l, col), row_y(r, l, row), c);
+        }
     }
     for (size_t row = 0; row < n + nr; row++) {
         const SVGROW &rw = row < n ? r->activities[row] : r->outputs[row - n];
