@@ -17,6 +17,7 @@ constexpr int32_t LARGEST_CELL = 18;
 constexpr int32_t SMALLEST_CELL = 2;
 constexpr double TARGET_SIDE = 3000;  // the matrix shrinks its cells to stay near this
 constexpr int32_t SMALLEST_LABELLED_CELL = 9;
+constexpr int32_t SMALLEST_SHAPED_CELL = 6;  // below it, marks fill their cells and differ by shade
 constexpr double STRIP = 10;         // header strips that carry the tooltips without labels
 constexpr double TICK_FONT = 10;
 
@@ -151,16 +152,29 @@ void put_rotated_text(FILE *out, double x, double y, const std::string &shown, c
 // The ground of a feedback mark: larger than a small cell, so that feedback
 // stands out even where a cell is a couple of pixels wide.
 void put_feedback_ground(FILE *out, double x, double y, double c) {
-    const double halo = std::max(c, 7.0);
+    const double halo = std::max(c, 9.0);
     const double o = (halo - c) / 2;
     std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x - o, y - o, halo, halo);
 }
 
+const char *kind_class(char kind) {
+    switch (kind) {
+        case DEP_STRONG: return "s";
+        case DEP_WEAK: return "w";
+        default: return "i";
+    }
+}
+
 // One mark in a cell: class "s", "w" or "i" by kind, with " f" for feedback.
+// In cells too small for a shape to be seen, every mark fills its cell and
+// the kinds differ by shade (class "t").
 void put_mark(FILE *out, char kind, bool feedback, double x, double y, double c, const std::string &tooltip) {
     const std::string title = "<title>" + kavelon_svg_escape_text(tooltip) + "</title>";
     const char *f = feedback ? " f" : "";
-    if (kind == DEP_STRONG) {
+    if (c < SMALLEST_SHAPED_CELL) {
+        std::fprintf(out, "<rect class=\"%s t%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\">%s</rect>\n",
+                     kind_class(kind), f, x, y, c, c, title.c_str());
+    } else if (kind == DEP_STRONG) {
         std::fprintf(out, "<rect class=\"s%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\">%s</rect>\n", f,
                      x + 0.15 * c, y + 0.15 * c, 0.7 * c, 0.7 * c, title.c_str());
     } else if (kind == DEP_WEAK) {
@@ -246,7 +260,7 @@ int32_t tick_step(int32_t cell) {
     return 1000;
 }
 
-void put_legend(FILE *out, double x, double y) {
+void put_legend(FILE *out, double x, double y, bool tiny) {
     // First line: the marks.
     const double s = 14;
     double cx = x;
@@ -255,17 +269,29 @@ void put_legend(FILE *out, double x, double y) {
         cx += s + 5 + text_width(text, TEXT_FONT) + 16;
     };
     std::fprintf(out, "<g class=\"legend\">\n");
-    std::fprintf(out, "<rect class=\"s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cx + 2, y + 2, s - 4, s - 4);
-    label("strong");
-    std::fprintf(out, "<circle class=\"w\" cx=\"%g\" cy=\"%g\" r=\"%g\"/>\n", cx + s / 2, y + s / 2, 0.32 * s);
-    label("weak");
-    std::fprintf(out, "<rect class=\"i\" style=\"stroke-width:1.5\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n",
-                 cx + 3, y + 3, s - 6, s - 6);
-    label("ICD");
+    if (tiny) {
+        // The marks as the matrix shows them: whole cells in three shades.
+        for (const char *kind : {"s", "w", "i"}) {
+            std::fprintf(out, "<rect class=\"%s t\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", kind, cx + 2,
+                         y + 2, s - 4, s - 4);
+            label(kind[0] == 's' ? "strong" : kind[0] == 'w' ? "weak" : "ICD");
+        }
+    } else {
+        std::fprintf(out, "<rect class=\"s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cx + 2, y + 2, s - 4,
+                     s - 4);
+        label("strong");
+        std::fprintf(out, "<circle class=\"w\" cx=\"%g\" cy=\"%g\" r=\"%g\"/>\n", cx + s / 2, y + s / 2, 0.32 * s);
+        label("weak");
+        std::fprintf(out,
+                     "<rect class=\"i\" style=\"stroke-width:1.5\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n",
+                     cx + 3, y + 3, s - 6, s - 6);
+        label("ICD");
+    }
     std::fprintf(out, "<rect class=\"x\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cx, y, s, s);
     label("diagonal: the activity itself");
     std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cx, y, s, s);
-    std::fprintf(out, "<rect class=\"s f\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cx + 2, y + 2, s - 4, s - 4);
+    std::fprintf(out, "<rect class=\"s%s f\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", tiny ? " t" : "", cx + 2,
+                 y + 2, s - 4, s - 4);
     label("feedback: a mark above the diagonal");
     // Second line: the blocks.
     cx = x;
@@ -377,7 +403,8 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
                  ".grid{fill:none;stroke:#ddd;stroke-width:0.5}\n"
                  ".x{fill:#c4c4c4}.fb{fill:#ffd2d2}\n"
                  ".s{fill:#000}.w{fill:#444}.i{fill:#fff;stroke:#000;stroke-width:%g}\n"
-                 ".s.f,.w.f{fill:#c8102e}.i.f{stroke:#c8102e}\n"
+                 ".t{stroke:none}.w.t{fill:#707070}.i.t{fill:#ababab}\n"
+                 ".s.f,.w.f{fill:#c8102e}.i.f{stroke:#c8102e}.i.t.f{fill:#e8808c}\n"
                  ".bc{fill:#ffe3b8;stroke:#d9822b;stroke-width:%g}\n"
                  ".bi{fill:#e1ecf8;stroke:#3d6fae;stroke-width:%g;stroke-dasharray:4 2}\n"
                  ".bo{fill:none}.blabel{font-weight:bold}.bl-c{fill:#a85a10}.bl-i{fill:#2d5a91}\n"
@@ -396,7 +423,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
         std::fprintf(out, "<text x=\"%g\" y=\"%g\" fill=\"#333\">%s</text>\n", MARGIN, y - 4,
                      kavelon_svg_escape_text(line).c_str());
     }
-    put_legend(out, MARGIN, y + 6);
+    put_legend(out, MARGIN, y + 6, l->cell < SMALLEST_SHAPED_CELL);
     y += 6 + 2 * LINE + LINE;
     std::fprintf(out, "<text x=\"%g\" y=\"%g\" fill=\"#333\" font-style=\"italic\">%s</text>\n", MARGIN, y,
                  kavelon_svg_escape_text(caption_line(r)).c_str());

@@ -118,6 +118,25 @@ TEST(SvgPicture, LabelsGiveWayToRulersButTooltipsStay) {
     EXPECT_NE(svg.find("text-anchor=\"end\">490</text>"), std::string::npos);  // ruler tick
 }
 
+TEST(SvgPicture, MarksInTinyCellsFillTheirCells) {
+    SVGREPORT r = make_report(std::vector<int32_t>(1000, 1));
+    r.activities[10].marks = {{DEP_WEAK, 2}, {DEP_ICD, 20}};
+    const std::string svg = picture_of(r);
+    SVGLAYOUT l{};
+    kavelon_svg_plan_layout(&r, &l);
+    ASSERT_EQ(l.cell, 3);
+    char weak[96];
+    std::snprintf(weak, sizeof weak, "<rect class=\"w t\" x=\"%g\" y=\"%g\" width=\"3\" height=\"3\">", l.matrix_x + 6,
+                  l.matrix_y + 30);
+    EXPECT_NE(svg.find(weak), std::string::npos) << weak;
+    // Feedback keeps a ground larger than its cell.
+    char ground[96];
+    std::snprintf(ground, sizeof ground, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"9\" height=\"9\"/>",
+                  l.matrix_x + 60 - 3, l.matrix_y + 30 - 3);
+    EXPECT_NE(svg.find(ground), std::string::npos) << ground;
+    EXPECT_NE(svg.find("<rect class=\"i t f\""), std::string::npos);
+}
+
 TEST(SvgPicture, NamesAreEscapedAndLongOnesCut) {
     SVGREPORT r = make_report({1});
     r.name = "R&D <wing>";
