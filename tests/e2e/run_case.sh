@@ -39,10 +39,10 @@ mkdir "$run_dir"
 if [ -d "$case_dir/files" ]; then
     cp -a "$case_dir/files/." "$run_dir/"
 fi
-(cd "$run_dir" && find . -mindepth 1 | LC_ALL=C sort) > "$work/before.list"
 if [ -f "$case_dir/setup" ]; then
     (cd "$run_dir" && bash "$case_dir/setup") || { echo "setup failed"; exit 1; }
 fi
+(cd "$run_dir" && find . -mindepth 1 | LC_ALL=C sort) > "$work/before.list"
 
 args=()
 if [ -f "$case_dir/args" ]; then

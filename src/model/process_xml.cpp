@@ -1,0 +1,351 @@
+// The model builder: checks the entity tree against the design-process
+// vocabulary and fills the names, matrices and ordering states of the record.
+//
+// Naming errors are collected (each is written and the build goes on, so one
+// run shows as many as possible); a wrong root, a file without activities and
+// exhausted memory stop the build at once. Names and header values point at
+// the texts of the tree, which therefore lives as long as the record.
+#include <cstdlib>
+#include <cstring>
+
+#include "kavelon.h"
+
+namespace {
+
+const char *const kRootName = "design_process";
+
+// Text for a name that may be none, as messages and trace lines print it.
+const char *shown(const char *s) { return s != nullptr ? s : "(null)"; }
+
+// Element names and item names compare as exact bytes; none equals nothing.
+bool same(const char *a, const char *b) {
+    return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
+}
+
+// A zero-filled block, or none after the given out-of-memory message.
+void *new_block(size_t count, size_t size, const char *message) {
+    void *block = std::calloc(count, size);
+    if (block == nullptr) std::fputs(message, stderr);
+    return block;
+}
+
+// A row of `columns` '0' codes and its terminator, or none after the message.
+char *new_row(int columns, const char *message) {
+    const size_t width = static_cast<size_t>(columns);
+    char *row = static_cast<char *>(new_block(width + 1, 1, message));
+    if (row != nullptr) std::memset(row, DEP_NONE, width);
+    return row;
+}
+
+char **new_name_table(int count, const char *message) {
+    return static_cast<char **>(new_block(static_cast<size_t>(count), sizeof(char *), message));
+}
+
+void trace_row(const KAVELON *dt, const char *format, int i, const char *row) {
+    if (dt->debug == 1) std::fprintf(stdout, format, i, row);
+}
+
+// Code of a dependency element, from the first letter of its name.
+char dependency_code(const char *element_name) {
+    switch (element_name[0]) {
+        case 's': return DEP_STRONG;
+        case 'i': return DEP_ICD;
+        default: return DEP_WEAK;
+    }
+}
+
+bool is_dependency(const XMLENTITY *e) {
+    return same(e->name, "strong") || same(e->name, "weak") || same(e->name, "icd");
+}
+
+// Header values and counts; every unrecognised child of the root is warned of.
+void read_header_and_count(KAVELON *dt) {
+    dt->n = 0;
+    dt->nQ = 0;
+    dt->nR = 0;
+    for (XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (same(c->name, "name")) {
+            dt->name = c->text;
+        } else if (same(c->name, "version")) {
+            dt->version = c->text;
+        } else if (same(c->name, "version_date")) {
+            dt->version_date = c->text;
+        } else if (same(c->name, "study_name")) {
+            dt->study_name = c->text;
+        } else if (same(c->name, "comment")) {
+            // free text for the reader of the file
+        } else if (same(c->name, "design_activity")) {
+            dt->n++;
+        } else if (same(c->name, "output")) {
+            dt->nR++;
+        } else if (same(c->name, "constraint")) {
+            dt->nQ++;
+        } else {
+            std::fprintf(stderr, " *** WARNING: unknown tag in XML file (%s)\n", shown(c->name));
+        }
+    }
+}
+
+// Name tables, P and the ordering states; false after an out-of-memory message.
+bool create_activity_tables(KAVELON *dt) {
+    const int n = dt->n;
+    dt->design_activity_name =
+        new_name_table(n, " *** ERROR: Out of memory for dt->design_activity_name\n");
+    if (dt->design_activity_name == nullptr) return false;
+    dt->design_data_name = new_name_table(n, " *** ERROR: Out of memory for dt->design_data_name\n");
+    if (dt->design_data_name == nullptr) return false;
+    dt->P = new_name_table(n, " *** ERROR: Out of memory for dt->P\n");
+    if (dt->P == nullptr) return false;
+    dt->d = static_cast<ACTSTATE **>(
+        new_block(static_cast<size_t>(n), sizeof(ACTSTATE *), " *** ERROR: Out of memory for dt->d\n"));
+    if (dt->d == nullptr) return false;
+    for (int i = 0; i < n; i++) {
+        dt->P[i] = new_row(n, " *** ERROR: Out of memory for dt->P[i]\n");
+        if (dt->P[i] == nullptr) return false;
+        // Zero-filled: all seven fields of the state start at 0.
+        dt->d[i] = static_cast<ACTSTATE *>(
+            new_block(1, sizeof(ACTSTATE), " *** ERROR: Out of memory for dt->d[i]\n"));
+        if (dt->d[i] == nullptr) return false;
+        trace_row(dt, "P[%3d] = %s\n", i, dt->P[i]);
+    }
+    return true;
+}
+
+// Q always has n entries; its rows and the constraint names exist only when
+// there are constraints.
+bool create_constraint_tables(KAVELON *dt) {
+    dt->Q = new_name_table(dt->n, " *** ERROR: Out of memory for dt->Q\n");
+    if (dt->Q == nullptr) return false;
+    if (dt->nQ <= 0) return true;
+    dt->constraint_name = new_name_table(dt->nQ, " *** ERROR: Out of memory for dt->constraint_name\n");
+    if (dt->constraint_name == nullptr) return false;
+    for (int i = 0; i < dt->n; i++) {
+        dt->Q[i] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->Q[i]\n");
+        if (dt->Q[i] == nullptr) return false;
+        trace_row(dt, "Q[%3d] = %s\n", i, dt->Q[i]);
+    }
+    return true;
+}
+
+// Output names, R and T exist only when there are outputs; the rows of T
+// only when there are constraints as well.
+bool create_output_tables(KAVELON *dt) {
+    if (dt->nR <= 0) return true;
+    dt->output_name = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->output_name\n");
+    if (dt->output_name == nullptr) return false;
+    dt->R = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->R\n");
+    if (dt->R == nullptr) return false;
+    dt->T = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->T\n");
+    if (dt->T == nullptr) return false;
+    for (int o = 0; o < dt->nR; o++) {
+        dt->R[o] = new_row(dt->n, " *** ERROR: Out of memory for dt->R[i]\n");
+        if (dt->R[o] == nullptr) return false;
+        trace_row(dt, "R[%3d] = %s\n", o, dt->R[o]);
+    }
+    if (dt->nQ <= 0) return true;
+    for (int o = 0; o < dt->nR; o++) {
+        dt->T[o] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->T[i]\n");
+        if (dt->T[o] == nullptr) return false;
+        trace_row(dt, "T[%3d] = %s\n", o, dt->T[o]);
+    }
+    return true;
+}
+
+// Text of the last child of `parent` named `tag`, or none when there is no
+// such child. An empty-element tag counts as the last one too and gives none.
+char *last_child_text(const XMLENTITY *parent, const char *tag) {
+    char *text = nullptr;
+    for (const XMLENTITY *c = parent->child; c != nullptr; c = c->next) {
+        if (same(c->name, tag)) text = c->text;
+    }
+    return text;
+}
+
+// Activity and data names; a missing one is an error collected by *result.
+void read_activity_names(KAVELON *dt, int *result) {
+    int i = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, "design_activity")) continue;
+        dt->design_activity_name[i] = last_child_text(c, "name");
+        dt->design_data_name[i] = last_child_text(c, "data");
+        if (dt->design_activity_name[i] == nullptr) {
+            std::fprintf(stderr, " *** ERROR: missing <name> tag for design_activity number %d\n", i);
+            *result = 1;
+        }
+        if (dt->design_data_name[i] == nullptr) {
+            std::fprintf(stderr, " *** ERROR: missing <data> tag for design_activity number %d\n", i);
+            *result = 1;
+        }
+        i++;
+    }
+}
+
+// Entry k of `table` names the k-th child of the root called `kind`: the
+// text of that child's last `tag` child. `missing` is the message, with the
+// index, for an entry that stays none.
+void read_names(const KAVELON *dt, const char *kind, const char *tag, char **table,
+                const char *missing, int *result) {
+    int k = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, kind)) continue;
+        table[k] = last_child_text(c, tag);
+        if (table[k] == nullptr) {
+            std::fprintf(stderr, missing, k);
+            *result = 1;
+        }
+        k++;
+    }
+}
+
+// Activities after j that produce the same data item as activity j.
+void report_data_duplicates_of(const KAVELON *dt, int j, int *result) {
+    for (int k = j + 1; k < dt->n; k++) {
+        if (same(dt->design_data_name[j], dt->design_data_name[k])) {
+            std::fprintf(stderr, " *** ERROR: data name %s defined multiple times (%s) (%s)\n",
+                         dt->design_data_name[j], shown(dt->design_activity_name[j]),
+                         shown(dt->design_activity_name[k]));
+            *result = 1;
+        }
+    }
+}
+
+void report_data_duplicates(const KAVELON *dt, int *result) {
+    for (int j = 0; j < dt->n; j++) report_data_duplicates_of(dt, j, result);
+}
+
+// Constraints that give the data item activity j produces.
+void report_constraint_clashes_of(const KAVELON *dt, int j, int *result) {
+    for (int k = 0; k < dt->nQ; k++) {
+        if (same(dt->design_data_name[j], dt->constraint_name[k])) {
+            std::fprintf(stderr,
+                         " *** ERROR: data name %s defined for design activity and constraint (%s) "
+                         "(%s)\n",
+                         dt->design_data_name[j], shown(dt->design_activity_name[j]),
+                         dt->constraint_name[k]);
+            *result = 1;
+        }
+    }
+}
+
+// Each activity's duplicates once more, then its clashes with constraints.
+void report_data_duplicates_and_clashes(const KAVELON *dt, int *result) {
+    for (int j = 0; j < dt->n; j++) {
+        report_data_duplicates_of(dt, j, result);
+        report_constraint_clashes_of(dt, j, result);
+    }
+}
+
+// Pairs of equal names among `count` entries of `table`; `message` takes the
+// name and both indexes.
+void report_name_duplicates(char *const *table, int count, const char *message, int *result) {
+    for (int j = 0; j < count; j++) {
+        for (int k = j + 1; k < count; k++) {
+            if (same(table[j], table[k])) {
+                std::fprintf(stderr, message, table[j], j, k);
+                *result = 1;
+            }
+        }
+    }
+}
+
+// Index of the first activity producing `item`, or -1. A text that is none
+// (an empty-element tag) matches nothing.
+int find_producer(const KAVELON *dt, const char *item) {
+    for (int j = 0; j < dt->n; j++) {
+        if (same(dt->design_data_name[j], item)) return j;
+    }
+    return -1;
+}
+
+// Index of the first constraint giving `item`, or -1.
+int find_constraint(const KAVELON *dt, const char *item) {
+    for (int k = 0; k < dt->nQ; k++) {
+        if (same(dt->constraint_name[k], item)) return k;
+    }
+    return -1;
+}
+
+// Enters every dependency element under `consumer` into its row of the
+// activity matrix (P or R) or, failing that, of the constraint matrix (Q or
+// T). Activities' data items win over constraints of the same name. Returns
+// false when some item was found nowhere; `not_found` is the message for it,
+// taking the consumer's name, the element's name and its text.
+bool enter_dependencies(const KAVELON *dt, const XMLENTITY *consumer, char *activity_row,
+                        char *constraint_row, const char *not_found, const char *name) {
+    bool all_found = true;
+    for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
+        if (!is_dependency(c)) continue;
+        const int j = find_producer(dt, c->text);
+        if (j >= 0) {
+            activity_row[j] = dependency_code(c->name);
+            continue;
+        }
+        const int k = find_constraint(dt, c->text);
+        if (k >= 0) {
+            constraint_row[k] = dependency_code(c->name);
+            continue;
+        }
+        std::fprintf(stderr, not_found, shown(name), c->name, shown(c->text));
+        all_found = false;
+    }
+    return all_found;
+}
+
+void enter_activity_dependencies(KAVELON *dt, int *result) {
+    int i = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, "design_activity")) continue;
+        if (!enter_dependencies(dt, c, dt->P[i], dt->Q[i],
+                                "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
+                                dt->design_activity_name[i]))
+            *result = 1;
+        i++;
+    }
+}
+
+void enter_output_dependencies(KAVELON *dt, int *result) {
+    int o = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, "output")) continue;
+        if (!enter_dependencies(dt, c, dt->R[o], dt->T[o],
+                                "*** ERROR: For output (%s) could not find (%s) data (%s)\n",
+                                dt->output_name[o]))
+            *result = 1;
+        o++;
+    }
+}
+
+}  // namespace
+
+int kavelon_process_xml(KAVELON *dt) {
+    if (dt == nullptr || dt->root == nullptr) return 1;
+    if (!same(dt->root->name, kRootName)) {
+        std::fprintf(stderr, "***XML FILE ERROR -- root tag (%s) not \"design_process\"\n",
+                     shown(dt->root->name));
+        return 1;
+    }
+    read_header_and_count(dt);
+    if (dt->n < 1) {
+        std::fprintf(stderr, " *** ERROR: No <design_activity> tags in XML file\n");
+        return 1;
+    }
+    if (!create_activity_tables(dt) || !create_constraint_tables(dt) || !create_output_tables(dt))
+        return 1;
+
+    int result = 0;
+    read_activity_names(dt, &result);
+    if (dt->debug == 1) kavelon_print_state(dt, stdout);
+    report_data_duplicates(dt, &result);
+    read_names(dt, "output", "name", dt->output_name,
+               " *** ERROR: missing <name> tag for output number %d\n", &result);
+    read_names(dt, "constraint", "data", dt->constraint_name,
+               " *** ERROR: missing <data> tag for constraint number %d\n", &result);
+    report_data_duplicates_and_clashes(dt, &result);
+    report_name_duplicates(dt->constraint_name, dt->nQ,
+                           " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
+    report_name_duplicates(dt->output_name, dt->nR,
+                           " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
+    enter_activity_dependencies(dt, &result);
+    enter_output_dependencies(dt, &result);
+    return result;
+}

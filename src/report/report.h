@@ -1,0 +1,27 @@
+// Helpers shared by the report writers and their tests.
+#ifndef KAVELON_REPORT_H
+#define KAVELON_REPORT_H
+
+#include <cstdio>
+#include <ctime>
+
+#include "kavelon.h"
+
+// Forms the calendar text of the given time in local time, English names
+// whatever the locale: "Tue Dec  8 18:49:48 2026\n". Returns 0, or 1 with buf
+// empty when the time cannot be converted (before 1970, beyond the local-time
+// conversion, or a year that does not fit four digits).
+int kavelon_format_time_stamp(std::time_t clock, char buf[26]);
+
+// Takes the time stamp once, at the start of a report: returns buf holding
+// it, or nullptr when the clock cannot be converted.
+const char *kavelon_take_time_stamp(char buf[26]);
+
+// The writers behind kavelon_write_txt, _csv and _xml, given the time stamp
+// as kavelon_time_stamp forms it (with its newline), or nullptr for a time
+// that could not be converted. Return 0.
+int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
+int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
+int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
+
+#endif

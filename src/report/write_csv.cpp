@@ -1,0 +1,143 @@
+// The CSV report: header lines, then the whole matrix with constraints and
+// outputs. Each matrix line is put together in memory and written at once.
+#include <cstdarg>
+#include <string>
+
+#include "kavelon.h"
+#include "report.h"
+
+namespace {
+
+// A double quote inside a quoted field is written twice, the CSV way, so that
+// a name holding one cannot shift the fields of its line.
+std::string doubled_quotes(const char *value) {
+    std::string text;
+    for (const char *c = value; *c != '\0'; c++) {
+        if (*c == '"') text += '"';
+        text += *c;
+    }
+    return text;
+}
+
+__attribute__((format(printf, 2, 3))) void append_format(std::string &line, const char *format, ...) {
+    char small[128];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(small, sizeof small, format, args);
+    va_end(args);
+    if (length < 0) return;
+    if (static_cast<size_t>(length) < sizeof small) {
+        line.append(small, static_cast<size_t>(length));
+        return;
+    }
+    const size_t start = line.size();
+    line.resize(start + static_cast<size_t>(length) + 1);
+    va_start(args, format);
+    std::vsnprintf(&line[start], static_cast<size_t>(length) + 1, format, args);
+    va_end(args);
+    line.resize(start + static_cast<size_t>(length));
+}
+
+void append_code(std::string &line, char code) {
+    line += ',';
+    line += code;
+}
+
+void write_line(FILE *out, const std::string &line) {
+    std::fwrite(line.data(), 1, line.size(), out);
+}
+
+// A header line whose value may be absent: absent leaves an empty line.
+void write_optional_value(FILE *out, const char *format, const char *value) {
+    if (value != nullptr) {
+        std::fprintf(out, format, doubled_quotes(value).c_str());
+    } else {
+        std::fprintf(out, "\n");
+    }
+}
+
+void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
+    std::fprintf(out, "\"kavelon version\",\" %s\"\n", KAVELON_VERSION);
+    std::fprintf(out, "\"kavelon version date\",\" %s\"\n", KAVELON_VERSION_DATE);
+    write_optional_value(out, "\"XML Input Filename\",\" %s\"\n", dt->xml_filename);
+    write_optional_value(out, "\"Design Process Name\",\" %s\"\n", dt->name);
+    write_optional_value(out, "\"Version Number\",\" %s\"\n", dt->version);
+    write_optional_value(out, "\"Version Date\",\" %s\"\n", dt->version_date);
+    // An absent study name leaves no line at all.
+    if (dt->study_name != nullptr) {
+        std::fprintf(out, "\"Study Name\",\" %s\"\n", doubled_quotes(dt->study_name).c_str());
+    }
+    std::string time = stamp != nullptr ? stamp : "unknown";
+    if (!time.empty() && time.back() == '\n') time.pop_back();
+    std::fprintf(out, "\"File Creation Time\",\" %s\"\n\n", time.c_str());
+}
+
+void write_heading_row(const KAVELON *dt, FILE *out) {
+    std::string line = "\" Design Activity Number\",\" Design Activity\",\" Design data\",\" Block Number\",";
+    line += "\" Subblock Number\",\" Predecessor Block Number\"";
+    for (int j = 0; j < dt->n; j++) {
+        append_format(line, ",\" %s\"", doubled_quotes(dt->design_data_name[j]).c_str());
+    }
+    line += " , ";
+    for (int m = 0; m < dt->nQ; m++) {
+        append_format(line, ",\" %s\"", doubled_quotes(dt->constraint_name[m]).c_str());
+    }
+    line += '\n';
+    write_line(out, line);
+}
+
+// The diagonal cell of an activity row shows the row number, whatever the
+// matrix holds there.
+void write_activity_rows(const KAVELON *dt, FILE *out) {
+    std::string line;
+    for (int i = 0; i < dt->n; i++) {
+        const ACTSTATE *s = dt->d[i];
+        line.clear();
+        append_format(line, " %3d,\" %s\" ,\" %s\",%d,%d,%d ", i,
+                      doubled_quotes(dt->design_activity_name[i]).c_str(),
+                      doubled_quotes(dt->design_data_name[i]).c_str(), s->block_order,
+                      s->subblock_order, s->predecessor_block);
+        for (int j = 0; j < dt->n; j++) {
+            if (j == i) {
+                append_format(line, ",%d", i);
+            } else {
+                append_code(line, dt->P[i][j]);
+            }
+        }
+        line += " , ";
+        for (int m = 0; m < dt->nQ; m++) append_code(line, dt->Q[i][m]);
+        line += '\n';
+        write_line(out, line);
+    }
+}
+
+void write_output_rows(const KAVELON *dt, FILE *out) {
+    std::string line;
+    for (int k = 0; k < dt->nR; k++) {
+        line.clear();
+        append_format(line, " %3d,\" %s\" ,\" %s\",%d,%d,%d ", k, "Output ",
+                      doubled_quotes(dt->output_name[k]).c_str(), 0, 0, 0);
+        for (int j = 0; j < dt->n; j++) append_code(line, dt->R[k][j]);
+        line += " , ";
+        for (int m = 0; m < dt->nQ; m++) append_code(line, dt->T[k][m]);
+        line += '\n';
+        write_line(out, line);
+    }
+}
+
+}  // namespace
+
+int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp) {
+    write_header(dt, out, stamp);
+    write_heading_row(dt, out);
+    write_activity_rows(dt, out);
+    write_output_rows(dt, out);
+    std::fprintf(out, "\n");
+    return 0;
+}
+
+int kavelon_write_csv(KAVELON *dt, FILE *out) {
+    char buf[26];
+    const char *stamp = kavelon_take_time_stamp(buf);
+    return kavelon_write_csv_with_stamp(dt, out, stamp);
+}

@@ -1,0 +1,111 @@
+// The text report: header, activity table and one section per block.
+#include <cstring>
+#include <string>
+
+#include "kavelon.h"
+#include "report.h"
+
+namespace {
+
+// The table shows at most the first 20 bytes of a name.
+void cut_name(char (&buf)[21], const char *name) {
+    std::strncpy(buf, name, 20);
+    buf[20] = '\0';
+}
+
+void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
+    std::fprintf(out, "kavelon version      = %s\n", KAVELON_VERSION);
+    std::fprintf(out, "kavelon version date = %s\n", KAVELON_VERSION_DATE);
+    if (dt->xml_filename != nullptr) std::fprintf(out, "XML Input Filename  = %s\n", dt->xml_filename);
+    if (dt->name != nullptr) std::fprintf(out, "Design Process Name = %s\n", dt->name);
+    if (dt->version != nullptr) std::fprintf(out, "Version Number      = %s\n", dt->version);
+    if (dt->version_date != nullptr) std::fprintf(out, "Version Date        = %s\n", dt->version_date);
+    if (dt->study_name != nullptr) std::fprintf(out, "Study Name          = %s\n", dt->study_name);
+    // The stamp brings its own newline, which leaves an empty line after the
+    // header; an unknown time keeps that empty line.
+    std::fprintf(out, "File Creation Time  = %s\n", stamp != nullptr ? stamp : "unknown\n");
+}
+
+// One line per activity; the diagonal shows 'X' in the written line only.
+void write_table(const KAVELON *dt, FILE *out) {
+    std::string row;
+    for (int i = 0; i < dt->n; i++) {
+        const ACTSTATE *s = dt->d[i];
+        char activity[21];
+        char data[21];
+        cut_name(activity, dt->design_activity_name[i]);
+        cut_name(data, dt->design_data_name[i]);
+        row.assign(dt->P[i], static_cast<size_t>(dt->n));
+        row[static_cast<size_t>(i)] = DEP_DIAGONAL;
+        std::fprintf(out, " %3d %20s %20s %2d %2d %2d %s\n", i, activity, data, s->block_order,
+                     s->subblock_order, s->predecessor_block, row.c_str());
+    }
+}
+
+// One line for the dependency of row i on the data item of row j.
+void write_dependency(const KAVELON *dt, FILE *out, int i, int j) {
+    const char *data = dt->design_data_name[j];
+    const char *activity = dt->design_activity_name[j];
+    const int block_i = dt->d[i]->block_order;
+    const int block_j = dt->d[j]->block_order;
+    switch (dt->P[i][j]) {
+        case DEP_NONE:
+            break;
+        case DEP_STRONG:
+            std::fprintf(out, "      (STRONG) %30s (from design_activity %s)\n", data, activity);
+            break;
+        case DEP_WEAK:
+            if (block_j < block_i) {
+                std::fprintf(out, "      (WEAK already calculated) %30s (from design_activity %s)\n",
+                             data, activity);
+            } else if (block_j == block_i) {
+                std::fprintf(out, "      (WEAK) %30s (from design_activity %s)\n", data, activity);
+            } else {
+                std::fprintf(out, "      (WEAK last iteration) %30s (from design_activity %s)\n",
+                             data, activity);
+            }
+            break;
+        case DEP_ICD:
+            std::fprintf(out, "      (ICD) %30s (from design_activity %s)\n", data, activity);
+            break;
+        default:
+            std::fprintf(out, "      *** Internal error ***\n");
+            break;
+    }
+}
+
+void write_blocks(const KAVELON *dt, FILE *out) {
+    int heading_block = -1;
+    for (int i = 0; i < dt->n; i++) {
+        const ACTSTATE *s = dt->d[i];
+        if (s->block_order != heading_block) {
+            std::fprintf(out, "\n\nBLOCK Nbr %2d :  Depends on Predecessor BLOCK Nbr %2d\n\n",
+                         s->block_order, s->predecessor_block);
+            if (s->subblock_order != 0) {
+                std::fprintf(out, "   Each design activity of the block can be performed independently\n\n");
+            } else {
+                std::fprintf(out, "   All design activites of the block must be solved together\n\n");
+            }
+            heading_block = s->block_order;
+        }
+        std::fprintf(out, "\n   Design Activity %s Produces Data %s and depends on:\n",
+                     dt->design_activity_name[i], dt->design_data_name[i]);
+        for (int j = 0; j < dt->n; j++) write_dependency(dt, out, i, j);
+    }
+}
+
+}  // namespace
+
+int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp) {
+    write_header(dt, out, stamp);
+    write_table(dt, out);
+    std::fprintf(out, "\n");
+    write_blocks(dt, out);
+    return 0;
+}
+
+int kavelon_write_txt(KAVELON *dt, FILE *out) {
+    char buf[26];
+    const char *stamp = kavelon_take_time_stamp(buf);
+    return kavelon_write_txt_with_stamp(dt, out, stamp);
+}

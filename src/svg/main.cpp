@@ -1,0 +1,4 @@
+// Program entry of kavelon-svg.
+#include "svg.h"
+
+int main(int argc, char **argv) { return kavelon_svg_main(argc, argv); }

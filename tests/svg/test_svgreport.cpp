@@ -1,0 +1,90 @@
+// Reading kavelon's XML report into the picture's records.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "svg.h"
+
+namespace {
+
+// Reads a report text with the project's XML reader; returns 0 or 1 as
+// kavelon_svg_read_report does.
+int read_text(const char *text, SVGREPORT *report) {
+    FILE *in = fmemopen(const_cast<char *>(text), std::strlen(text), "r");
+    int errflag = 0;
+    XMLENTITY *root = readfile_XMLENTITY(in, &errflag);
+    std::fclose(in);
+    EXPECT_EQ(errflag, 0);
+    return kavelon_svg_read_report(root, "test", report);
+}
+
+TEST(SvgReadReport, BlocksActivitiesAndColumns) {
+    const char *text =
+        "<kavelon><kavelon_version>2.0</kavelon_version><name>P &amp; Q</name><version/>"
+        "<study_name>s</study_name><file_creation_time>Tue Dec  8 19:30:00 2026</file_creation_time>"
+        "<block><block_number>1</block_number><predecessor_block>0</predecessor_block>"
+        "<block_type>independent</block_type>"
+        "<design_activity><name>a</name><data>d1</data><strong>c2</strong></design_activity>"
+        "<design_activity><name>b</name><data>d2</data></design_activity><block_size>2</block_size></block>"
+        "<!-- a comment among the blocks -->"
+        "<block><block_number>2</block_number><predecessor_block>1</predecessor_block>"
+        "<block_type>dependent</block_type>"
+        "<design_activity><name>c</name><data>d3</data><weak>d1</weak><strong>d4</strong><icd>d3</icd>"
+        "</design_activity>"
+        "<design_activity><name>e</name><data>d4</data><strong>d3</strong></design_activity></block>"
+        "<output><name>o</name><icd>d4</icd><weak>c1</weak></output>"
+        "<constraint><data>c1</data></constraint><constraint><data>c2</data></constraint></kavelon>";
+    SVGREPORT r;
+    ASSERT_EQ(read_text(text, &r), 0);
+    EXPECT_EQ(r.name, "P & Q");
+    EXPECT_EQ(r.version, "");
+    EXPECT_EQ(r.study_name, "s");
+    EXPECT_EQ(r.file_creation_time, "Tue Dec  8 19:30:00 2026");
+    ASSERT_EQ(r.blocks.size(), 2u);
+    EXPECT_EQ(r.blocks[0].number, 1);
+    EXPECT_EQ(r.blocks[0].coupled, 0);
+    EXPECT_EQ(r.blocks[0].first, 0);
+    EXPECT_EQ(r.blocks[0].size, 2);
+    EXPECT_EQ(r.blocks[1].number, 2);
+    EXPECT_EQ(r.blocks[1].predecessor, 1);
+    EXPECT_EQ(r.blocks[1].coupled, 1);
+    EXPECT_EQ(r.blocks[1].first, 2);
+    EXPECT_EQ(r.blocks[1].size, 2);  // no block_size element: counted
+    ASSERT_EQ(r.activities.size(), 4u);
+    EXPECT_EQ(r.activities[2].block, 1);
+    // Columns: d1..d4 are 0..3, constraints c1, c2 are 4, 5.
+    ASSERT_EQ(r.activities[0].marks.size(), 1u);
+    EXPECT_EQ(r.activities[0].marks[0].kind, DEP_STRONG);
+    EXPECT_EQ(r.activities[0].marks[0].column, 5);
+    ASSERT_EQ(r.activities[2].marks.size(), 3u);
+    EXPECT_EQ(r.activities[2].marks[0].kind, DEP_WEAK);
+    EXPECT_EQ(r.activities[2].marks[0].column, 0);
+    EXPECT_EQ(r.activities[2].marks[1].column, 3);
+    EXPECT_EQ(r.activities[2].marks[2].kind, DEP_ICD);
+    EXPECT_EQ(r.activities[2].marks[2].column, 2);  // its own data item
+    ASSERT_EQ(r.outputs.size(), 1u);
+    ASSERT_EQ(r.outputs[0].marks.size(), 2u);
+    EXPECT_EQ(r.outputs[0].marks[0].column, 3);
+    EXPECT_EQ(r.outputs[0].marks[1].column, 4);
+    ASSERT_EQ(r.constraints.size(), 2u);
+}
+
+TEST(SvgReadReport, NamesMatchAsWrittenAndShowDecoded) {
+    // Two data items that kavelon held apart, though both show as "A&B".
+    const char *text =
+        "<kavelon><block><block_number>1</block_number><predecessor_block>0</predecessor_block>"
+        "<block_type>independent</block_type>"
+        "<design_activity><name>x &lt; y</name><data>A&amp;B</data></design_activity>"
+        "<design_activity><name>z</name><data>A&#38;B</data><strong>A&#38;B</strong><weak>A&amp;B</weak>"
+        "</design_activity></block></kavelon>";
+    SVGREPORT r;
+    ASSERT_EQ(read_text(text, &r), 0);
+    EXPECT_EQ(r.activities[0].name, "x < y");
+    EXPECT_EQ(r.activities[0].data, "A&B");
+    EXPECT_EQ(r.activities[1].data, "A&B");
+    ASSERT_EQ(r.activities[1].marks.size(), 2u);
+    EXPECT_EQ(r.activities[1].marks[0].column, 1);
+    EXPECT_EQ(r.activities[1].marks[1].column, 0);
+}
+
+}  // namespace
