@@ -2,9 +2,7 @@
 #ifndef KAVELON_REPORT_H
 #define KAVELON_REPORT_H
 
-#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 
 #include "kavelon.h"
@@ -25,19 +23,5 @@ const char *kavelon_take_time_stamp(char buf[26]);
 int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
 int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
 int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
-
-// The first column from j on, below n, whose code in row is not '0'; n if
-// there is none. Most cells of a large matrix are '0', so eight codes are
-// tested at a time.
-inline int kavelon_next_dependency(const char *row, int j, int n) {
-    const uint64_t no_codes = 0x3030303030303030ULL;  // eight '0'
-    for (; j + 8 <= n; j += 8) {
-        uint64_t codes;
-        std::memcpy(&codes, row + j, sizeof codes);
-        if (codes != no_codes) break;
-    }
-    while (j < n && row[j] == DEP_NONE) j++;
-    return j;
-}
 
 #endif
