@@ -74,38 +74,13 @@ inline std::unique_ptr<Record> make_record(const std::vector<std::string> &p_row
     return rec;
 }
 
-// The block numbers, subblock numbers or predecessors by current row.
-inline std::vector<int> blocks(const KAVELON &dt) {
-    std::vector<int> v;
-    for (int i = 0; i < dt.n; i++) v.push_back(dt.d[i]->block_order);
-    return v;
-}
-
-inline std::vector<int> subblocks(const KAVELON &dt) {
-    std::vector<int> v;
-    for (int i = 0; i < dt.n; i++) v.push_back(dt.d[i]->subblock_order);
-    return v;
-}
-
-inline std::vector<int> predecessors(const KAVELON &dt) {
-    std::vector<int> v;
-    for (int i = 0; i < dt.n; i++) v.push_back(dt.d[i]->predecessor_block);
-    return v;
-}
-
 inline std::vector<std::string> activity_order(const KAVELON &dt) {
     std::vector<std::string> v;
     for (int i = 0; i < dt.n; i++) v.push_back(dt.design_activity_name[i]);
     return v;
 }
 
-inline std::vector<std::string> p_matrix(const KAVELON &dt) {
-    std::vector<std::string> v;
-    for (int i = 0; i < dt.n; i++) v.push_back(dt.P[i]);
-    return v;
-}
-
-// One work field of every row, e.g. &ACTSTATE::trial_chain.
+// One field of every row's state, e.g. &ACTSTATE::trial_chain.
 inline std::vector<int> field(const KAVELON &dt, int32_t ACTSTATE::*member) {
     std::vector<int> v;
     for (int i = 0; i < dt.n; i++) v.push_back(dt.d[i]->*member);
