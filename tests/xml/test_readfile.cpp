@@ -68,33 +68,14 @@ std::string traced(Reading reading) {
     return testing::internal::GetCapturedStdout();
 }
 
-std::string fget_trace(const std::string &bytes) {
-    return traced([&] { free_XMLENTITY(fget(bytes).entity); });
-}
-
 std::string times(size_t count, char c) { return std::string(count, c); }
 
 }  // namespace
 
 TEST(XmlRead, NoMarkupGivesNoEntityAndFlagZero) {
-    EXPECT_EQ(read_shape(""), " |0");
-    EXPECT_EQ(read_shape("just text, no markup\n"), " |0");
     xmltest::Read read = read_file("text", 7);
     EXPECT_EQ(read.first, nullptr);
     EXPECT_EQ(read.flag, 0);  // the incoming value is cleared
-}
-
-TEST(XmlRead, AReadErrorCountsAsTheEndOfInput) {
-    // A directory opens as a stream whose every read fails.
-    FILE *in = std::fopen(testing::TempDir().c_str(), "r");
-    ASSERT_NE(in, nullptr);
-    int flag = 5;
-    EXPECT_EQ(readfile_XMLENTITY(in, &flag), nullptr);
-    EXPECT_EQ(flag, 0);
-    EXPECT_NE(std::ferror(in), 0);
-    EXPECT_EQ(fget_XMLENTITY(in, &flag), nullptr);
-    EXPECT_EQ(flag, 1);
-    std::fclose(in);
 }
 
 TEST(XmlRead, CharactersOutsideMarkupAreSkipped) {
@@ -338,19 +319,9 @@ TEST(XmlRead, MissingArguments) {
     EXPECT_EQ(flag, 9);
     EXPECT_EXIT(fget_XMLENTITY(in, nullptr), testing::ExitedWithCode(1),
                 "^ \\*\\*\\* ERROR: NULL errflag pointer in fget_XMLENTITY\\(\\)\n$");
-    EXPECT_EXIT(fget_XMLENTITY(nullptr, nullptr), testing::ExitedWithCode(1),
-                "^ \\*\\*\\* ERROR: NULL errflag pointer in fget_XMLENTITY\\(\\)\n$");
     EXPECT_EXIT(fget_XMLENTITY(nullptr, &flag), testing::ExitedWithCode(1),
                 "^ \\*\\*\\* ERROR: NULL File Pointer in fget_XMLENTITY\\(\\)\n$");
     std::fclose(in);
-}
-
-TEST(XmlTrace, SilentUnlessSwitchedOn) {
-    testing::internal::CaptureStdout();
-    xmltest::Read read = read_file("<a><b>x</c></a><!y>");
-    std::fflush(stdout);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    free_XMLENTITY(read.first);
 }
 
 TEST(XmlTrace, NestedElements) {
@@ -371,83 +342,4 @@ TEST(XmlTrace, NestedElements) {
               "[return from fget_XMLENTITY  err = 2]\n"
               "[*errflag = 2]\n"
               "[Exiting readfile_XMLENTITY: *errflag = 2]\n");
-}
-
-TEST(XmlTrace, EveryKindOfTopLevelRead) {
-    EXPECT_EQ(traced([] {
-                  free_XMLENTITY(read_file("<!x><!><!-y<![CDATX[<![CDATA[c]]><!--n--><?p?><a/><b>t").first);
-              }),
-              "[Entering readfile_XMLENTITY: *errflag = 0\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Done reading other command: *errflag = 2}\n"
-              "[return from fget_XMLENTITY  err = 2]\n"
-              "[*errflag = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Exiting fget_XMLENTITY empty tag: *errflag = 2}\n"
-              "[return from fget_XMLENTITY  err = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{fget_XMLENTITY in comment, not quite a comment: *errflag = 2}\n"
-              "[return from fget_XMLENTITY  err = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Exiting fget_XMLENTITY not CDATA ([CDATX[): *errflag = 2}\n"
-              "[return from fget_XMLENTITY  err = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Reading CDATA in fget_XMLENTITY: *errflag = 0}\n"
-              "{Done Reading CDATA in fget_XMLENTITY: *errflag = 0}\n"
-              "[return from fget_XMLENTITY  err = 0]\n"
-              "[*errflag = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{fget_XMLENTITY reading comment: *errflag = 0}\n"
-              "{fget_XMLENTITY in comment, comment done: *errflag = 0}\n"
-              "{n}\n"
-              "[return from fget_XMLENTITY  err = 0]\n"
-              "[*errflag = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Done Reading PI in fget_XMLENTITY: *errflag = 0}\n"
-              "[return from fget_XMLENTITY  err = 0]\n"
-              "[*errflag = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Empty Element tag <a> in fget_XMLENTITY: *errflag = 0}\n"
-              "[return from fget_XMLENTITY  err = 0]\n"
-              "[*errflag = 2]\n"
-              "{Entering fget_XMLENTITY: *errflag = 0}\n"
-              "{Start tag <b> in fget_XMLENTITY: *errflag = 0}\n"
-              "{EOF in tag <b> in fget_XMLENTITY: *errflag = 1}\n"
-              "[return from fget_XMLENTITY  err = 1]\n"
-              "[*errflag = 1]\n"
-              "[Exiting readfile_XMLENTITY: *errflag = 1]\n");
-}
-
-TEST(XmlTrace, EndOfInputOverrunAndImproperEnd) {
-    const std::string entering = "{Entering fget_XMLENTITY: *errflag = 0}\n";
-    EXPECT_EQ(fget_trace("!--x"), entering +
-                                      "{fget_XMLENTITY reading comment: *errflag = 0}\n"
-                                      "{Exiting fget_XMLENTITY unanticipated EOF: *errflag = 1}\n");
-    EXPECT_EQ(fget_trace("![CDA"), entering + "{Exiting fget_XMLENTITY unanticipated EOF: *errflag = 1}\n");
-    EXPECT_EQ(fget_trace("![CDATA[x"), entering + "{Reading CDATA in fget_XMLENTITY: *errflag = 0}\n");
-    EXPECT_EQ(fget_trace("?x"), entering + "{EOF Reading PI in fget_XMLENTITY: *errflag = 1}\n");
-    EXPECT_EQ(fget_trace("!x"), entering + "{EOF Reading other command in fget_XMLENTITY: *errflag = 1}\n");
-    EXPECT_EQ(fget_trace("a x"), entering);
-    EXPECT_EQ(fget_trace("!--" + times(65536, 'c')),
-              entering +
-                  "{fget_XMLENTITY reading comment: *errflag = 0}\n"
-                  "{fget_XMLENTITY in comment, buffer overrun: *errflag = 3}\n");
-    EXPECT_EQ(fget_trace("![CDATA[" + times(65536, 'c')),
-              entering +
-                  "{Reading CDATA in fget_XMLENTITY: *errflag = 0}\n"
-                  "{Buffer overrun Reading CDATA in fget_XMLENTITY: *errflag = 3}\n");
-    EXPECT_EQ(fget_trace("?" + times(65536, 'p')),
-              entering + "{Buffer overrun Reading PI in fget_XMLENTITY: *errflag = 3}\n");
-    EXPECT_EQ(fget_trace("!D" + times(65536, 'x')),
-              entering + "{Buffer overrun Reading other cmd in fget_XMLENTITY: *errflag = 3}\n");
-    EXPECT_EQ(fget_trace("a" + times(65536, ' ')),
-              entering + "{Buffer overrun Reading tag in fget_XMLENTITY: *errflag = 3}\n");
-    // A content overrun has no line of its own.
-    EXPECT_EQ(fget_trace("a>" + times(65537, 'x')), entering + "{Start tag <a> in fget_XMLENTITY: *errflag = 0}\n");
-    EXPECT_EQ(fget_trace("a> t </a x>"), entering +
-                                             "{Start tag <a> in fget_XMLENTITY: *errflag = 0}\n" + entering +
-                                             "{Exiting fget_XMLENTITY with endtag: *errflag = 4}\n"
-                                             "{improper end of tag <a> in fget_XMLENTITY: *errflag = 2}\n"
-                                             "{End of tag <a> in fget_XMLENTITY: *errflag = 2}\n"
-                                             "{t}\n");
 }

@@ -59,19 +59,6 @@ inline Fget fget(const std::string &bytes) {
     return read;
 }
 
-// Everything the writer puts on the stream it is given.
-template <typename Writer>
-std::string capture(Writer writer) {
-    char *buffer = nullptr;
-    size_t length = 0;
-    FILE *out = open_memstream(&buffer, &length);
-    writer(out);
-    std::fclose(out);
-    std::string text(buffer, length);
-    std::free(buffer);
-    return text;
-}
-
 }  // namespace xmltest
 
 #endif
