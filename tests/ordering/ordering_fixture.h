@@ -105,11 +105,6 @@ std::string capture_trace(KAVELON &dt, Stage stage, int *result = nullptr) {
     return out;
 }
 
-// The heading of a state table.
-constexpr const char *kStateHeading =
-    " \nBLOCK_ORDER SUBBLOCK_ORDER PREDECESSOR_BLOCK TRIAL_CHAIN . CANDIDATE_ROWS . "
-    "ROW_NBR_REMAINING_S . DELETE_CHAIN\n";
-
 }  // namespace ordering_test
 
 #endif

@@ -317,8 +317,6 @@ TEST(XmlRead, MissingArguments) {
               " *** ERROR: NULL Pointers on entry to readfile_XMLENTITY\n"
               " *** ERROR: NULL Pointers on entry to readfile_XMLENTITY\n");
     EXPECT_EQ(flag, 9);
-    EXPECT_EXIT(fget_XMLENTITY(in, nullptr), testing::ExitedWithCode(1),
-                "^ \\*\\*\\* ERROR: NULL errflag pointer in fget_XMLENTITY\\(\\)\n$");
     EXPECT_EXIT(fget_XMLENTITY(nullptr, &flag), testing::ExitedWithCode(1),
                 "^ \\*\\*\\* ERROR: NULL File Pointer in fget_XMLENTITY\\(\\)\n$");
     std::fclose(in);
