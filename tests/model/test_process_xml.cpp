@@ -1,69 +1,16 @@
-// The model builder over small entity trees made by hand, so that these
-// tests do not depend on the reader. Its messages, debug rows and the
-// matrices of whole files are compared by the end-to-end cases; here are the
-// record it leaves and the cells no report shows.
+// The model builder. Its messages, debug rows and the matrices of whole
+// files are compared by the end-to-end cases; here are the record it leaves
+// and the cells no report shows.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <initializer_list>
 #include <string>
 
 #include "kavelon.h"
 
 namespace {
-
-char *heap_copy(const char *s) {
-    if (s == nullptr) return nullptr;
-    char *copy = static_cast<char *>(std::calloc(std::strlen(s) + 1, 1));
-    std::strcpy(copy, s);
-    return copy;
-}
-
-XMLENTITY *entity(int type, const char *name, const char *text,
-                  std::initializer_list<XMLENTITY *> children = {}) {
-    XMLENTITY *e = static_cast<XMLENTITY *>(std::calloc(1, sizeof(XMLENTITY)));
-    e->type = type;
-    e->name = heap_copy(name);
-    e->text = heap_copy(text);
-    XMLENTITY **link = &e->child;
-    for (XMLENTITY *c : children) {
-        *link = c;
-        link = &c->next;
-    }
-    return e;
-}
-
-// An element; a text of nullptr stands for an empty-element tag.
-XMLENTITY *el(const char *name, const char *text, std::initializer_list<XMLENTITY *> children = {}) {
-    return entity(XMLENTITY_ELEMENT, name, text, children);
-}
-XMLENTITY *el(const char *name, std::initializer_list<XMLENTITY *> children) {
-    return el(name, "", children);
-}
-
-XMLENTITY *activity(const char *name, const char *data, std::initializer_list<XMLENTITY *> deps = {}) {
-    XMLENTITY *a = el("design_activity", "", deps);
-    XMLENTITY *n = el("name", name);
-    XMLENTITY *d = el("data", data);
-    n->next = d;
-    d->next = a->child;
-    a->child = n;
-    return a;
-}
-
-void free_tree(XMLENTITY *e) {
-    while (e != nullptr) {
-        XMLENTITY *next = e->next;
-        free_tree(e->child);
-        free_tree(e->attribute);
-        std::free(e->name);
-        std::free(e->text);
-        std::free(e);
-        e = next;
-    }
-}
 
 // Every field of every entity, addresses included, to show that the build
 // leaves the tree exactly as it found it.
@@ -90,14 +37,20 @@ void free_rows(char **rows, int count) {
     std::free(rows);
 }
 
-// Runs the builder on a tree and keeps what it wrote; frees it all after.
+// Reads the text, runs the builder on its tree and keeps what it wrote;
+// frees it all after.
 struct Build {
     KAVELON dt;
     int result = -1;
     std::string err;
 
-    explicit Build(XMLENTITY *root) {
+    explicit Build(const char *text) {
         kavelon_initialize(&dt);
+        FILE *in = fmemopen(const_cast<char *>(text), std::strlen(text), "r");
+        int errflag = 0;
+        XMLENTITY *root = readfile_XMLENTITY(in, &errflag);
+        std::fclose(in);
+        EXPECT_EQ(errflag, 0) << text;
         dt.root = root;
         std::string before;
         snapshot(root, before);
@@ -121,23 +74,11 @@ struct Build {
         std::free(dt.design_data_name);
         std::free(dt.constraint_name);
         std::free(dt.output_name);
-        free_tree(dt.root);
+        free_XMLENTITY(dt.root);
     }
     Build(const Build &) = delete;
     Build &operator=(const Build &) = delete;
 };
-
-// The example design process: two activities, one output, one constraint.
-XMLENTITY *concept_study() {
-    return el("design_process",
-              {el("name", "Concept study"), el("version", "1"),
-               activity("Define geometry", "geometry",
-                        {el("strong", "requirements"), el("weak", "weight")}),
-               activity("Estimate weight", "weight", {el("strong", "geometry")}),
-               el("output", {el("name", "cost estimate"), el("weak", "geometry"),
-                             el("weak", "weight"), el("icd", "requirements")}),
-               el("constraint", {el("data", "requirements")})});
-}
 
 XMLENTITY *nth_child(XMLENTITY *e, int k) {
     XMLENTITY *c = e->child;
@@ -148,7 +89,14 @@ XMLENTITY *nth_child(XMLENTITY *e, int k) {
 }  // namespace
 
 TEST(ProcessXml, BuildsTheExampleModel) {
-    Build b(concept_study());
+    Build b(
+        "<design_process><name>Concept study</name><version>1</version>"
+        "<design_activity><name>Define geometry</name><data>geometry</data>"
+        "<strong>requirements</strong><weak>weight</weak></design_activity>"
+        "<design_activity><name>Estimate weight</name><data>weight</data><strong>geometry</strong>"
+        "</design_activity>"
+        "<output><name>cost estimate</name><weak>geometry</weak><weak>weight</weak><icd>requirements</icd></output>"
+        "<constraint><data>requirements</data></constraint></design_process>");
     ASSERT_EQ(b.result, 0);
     EXPECT_EQ(b.err, "");
     const KAVELON &dt = b.dt;
@@ -176,13 +124,12 @@ TEST(ProcessXml, BuildsTheExampleModel) {
 
 TEST(ProcessXml, NothingToBuildAndTheLastHeaderValueCounts) {
     {
-        Build b(nullptr);
+        Build b("no markup");
         EXPECT_EQ(b.result, 1);
         EXPECT_EQ(b.err, "");
     }
     EXPECT_EQ(kavelon_process_xml(nullptr), 1);
-    Build b(el("design_process", {el("name", "first"), el("name", "second"), el("version", "1"),
-                                  el("version", nullptr)}));
+    Build b("<design_process><name>first</name><name>second</name><version>1</version><version/></design_process>");
     EXPECT_EQ(b.result, 1);
     EXPECT_EQ(b.err, " *** ERROR: No <design_activity> tags in XML file\n");
     EXPECT_STREQ(b.dt.name, "second");
@@ -191,15 +138,14 @@ TEST(ProcessXml, NothingToBuildAndTheLastHeaderValueCounts) {
 }
 
 TEST(ProcessXml, IgnoresWhatTheVocabularyDoesNotKnowBelowTheRoot) {
-    XMLENTITY *a = activity("a", "x", {el("Strong", "nowhere"), el("strong", "c"), el("strongly", "nowhere")});
-    // Attributes are no children, whatever they are called.
-    a->attribute = entity(XMLENTITY_UNKNOWN, "name", "attribute");
-    XMLENTITY *root = el("design_process",
-                         {a, el("output", {el("data", "x"), el("name", "o"), el("note", "y")}),
-                          el("constraint", {el("name", "n"), el("data", "c"), el("icd", "x")})});
-    // Entities after the root are not part of the document's model.
-    root->next = el("design_process", {activity("later", "y")});
-    Build b(root);
+    // Attributes are no children, whatever they are called; entities after
+    // the root are not part of the document's model.
+    Build b(
+        "<design_process><design_activity name=\"attribute\"><name>a</name><data>x</data>"
+        "<Strong>nowhere</Strong><strong>c</strong><strongly>nowhere</strongly></design_activity>"
+        "<output><data>x</data><name>o</name><note>y</note></output>"
+        "<constraint><name>n</name><data>c</data><icd>x</icd></constraint></design_process>"
+        "<design_process><design_activity><name>later</name><data>y</data></design_activity></design_process>");
     EXPECT_EQ(b.result, 0);
     EXPECT_EQ(b.err, "");
     EXPECT_EQ(b.dt.n, 1);
@@ -214,16 +160,15 @@ TEST(ProcessXml, IgnoresWhatTheVocabularyDoesNotKnowBelowTheRoot) {
 // The messages are compared end to end; these are the cells that a failed
 // build leaves, which no report shows.
 TEST(ProcessXml, CellsOfAFailedBuild) {
-    XMLENTITY *root = el(
-        "design_process",
-        {activity("A", "x", {el("strong", "nowhere"), el("weak", "z")}),
-         activity("B", "x", {el("strong", "c1")}),
-         el("output", {el("name", "o1"), el("icd", "c1")}),
-         activity("C", "c1"),
-         el("constraint", {el("data", "c1")}),
-         el("design_activity", {el("data", "z"), el("icd", "x"), el("weak", nullptr)}),
-         el("output", {el("name", "o2"), el("weak", "missing"), el("strong", "z")})});
-    Build b(root);
+    Build b(
+        "<design_process>"
+        "<design_activity><name>A</name><data>x</data><strong>nowhere</strong><weak>z</weak></design_activity>"
+        "<design_activity><name>B</name><data>x</data><strong>c1</strong></design_activity>"
+        "<output><name>o1</name><icd>c1</icd></output>"
+        "<design_activity><name>C</name><data>c1</data></design_activity>"
+        "<constraint><data>c1</data></constraint>"
+        "<design_activity><data>z</data><icd>x</icd><weak/></design_activity>"
+        "<output><name>o2</name><weak>missing</weak><strong>z</strong></output></design_process>");
     EXPECT_EQ(b.result, 1);
     const KAVELON &dt = b.dt;
     ASSERT_EQ(dt.n, 4);
@@ -243,7 +188,8 @@ TEST(ProcessXml, CellsOfAFailedBuild) {
 // those of T only with constraints, R and T only with outputs.
 TEST(ProcessXml, RowsThatExistWithoutOutputsOrConstraints) {
     {
-        Build b(el("design_process", {activity("a", "x", {el("strong", "x")})}));
+        Build b("<design_process><design_activity><name>a</name><data>x</data><strong>x</strong>"
+                "</design_activity></design_process>");
         ASSERT_EQ(b.result, 0);
         const KAVELON &dt = b.dt;
         EXPECT_EQ(dt.nQ + dt.nR, 0);
@@ -255,8 +201,11 @@ TEST(ProcessXml, RowsThatExistWithoutOutputsOrConstraints) {
         EXPECT_EQ(dt.Q[0], nullptr);
         EXPECT_STREQ(dt.P[0], "S");  // its own data item sets the diagonal
     }
-    Build b(el("design_process", {el("output", {el("name", "o"), el("strong", "y")}), activity("a", "x"),
-                                  el("output", {el("name", "p"), el("icd", "x")}), activity("b", "y")}));
+    Build b(
+        "<design_process><output><name>o</name><strong>y</strong></output>"
+        "<design_activity><name>a</name><data>x</data></design_activity>"
+        "<output><name>p</name><icd>x</icd></output>"
+        "<design_activity><name>b</name><data>y</data></design_activity></design_process>");
     ASSERT_EQ(b.result, 0);
     ASSERT_NE(b.dt.T, nullptr);
     EXPECT_EQ(b.dt.T[0], nullptr);
