@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "kavelon.h"
@@ -25,18 +24,6 @@ const char *kHeading =
     "ROW_NBR_REMAINING_S . DELETE_CHAIN\n";
 
 }  // namespace
-
-TEST(Record, InitializeSetsDefaults) {
-    KAVELON dt;
-    std::memset(&dt, 0x5a, sizeof dt);
-    EXPECT_EQ(kavelon_initialize(&dt), 0);
-    EXPECT_EQ(dt.output_format, 1);
-    EXPECT_EQ(dt.debug, 0);
-    EXPECT_EQ(dt.n | dt.nblock | dt.nQ | dt.nR, 0);
-    EXPECT_EQ(dt.P, nullptr);
-    EXPECT_EQ(dt.root, nullptr);
-    EXPECT_EQ(dt.output_filename, nullptr);
-}
 
 // Two activities, two constraints and one output after ordering.
 TEST(Record, StateTableReproducesExample) {
