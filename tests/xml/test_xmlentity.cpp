@@ -103,50 +103,25 @@ TEST(XmlParseTag, TableRowsSeparatorsAndOddCharacters) {
     EXPECT_EQ(parse_tag_XMLENTITY(nullptr), nullptr);
 }
 
-TEST(XmlFind, FirstDirectChildByExactName) {
-    XMLENTITY *root = make("root", XMLENTITY_ELEMENT);
-    XMLENTITY *lower = make("name", XMLENTITY_ELEMENT);
-    XMLENTITY *first = make("item", XMLENTITY_ELEMENT);
-    XMLENTITY *second = make("item", XMLENTITY_ELEMENT);
-    root->child = lower;
-    lower->next = first;
-    first->next = second;
-    first->child = make("deep", XMLENTITY_ELEMENT);
-    root->next = make("sibling", XMLENTITY_ELEMENT);
-
+// Lookup among direct children by exact name; lower-casing of the names
+// of a subtree, the top entity's siblings, attributes and texts untouched.
+TEST(XmlTree, FindAndLowercase) {
+    xmltest::Read read = xmltest::read_file(
+        "<Root\xC4 Attr=\"Value\">Text<name/><item><deep/></item><item/><Child><Grand/></Child><!--Note--></Root\xC4>"
+        "<Next/>");
+    XMLENTITY *root = read.first;
+    ASSERT_NE(root, nullptr);
     EXPECT_EQ(find_XMLENTITY(root, "Name"), nullptr);
-    EXPECT_EQ(find_XMLENTITY(root, "name"), lower);
-    EXPECT_EQ(find_XMLENTITY(root, "item"), first);
-    EXPECT_EQ(find_XMLENTITY(root, "deep"), nullptr);
-    EXPECT_EQ(find_XMLENTITY(root, "sibling"), nullptr);
-    EXPECT_EQ(find_XMLENTITY(root, "root"), nullptr);
+    EXPECT_EQ(find_XMLENTITY(root, "name"), root->child);
+    EXPECT_EQ(find_XMLENTITY(root, "item"), root->child->next);
+    for (const char *absent : {"deep", "Next", "Root\xC4"}) EXPECT_EQ(find_XMLENTITY(root, absent), nullptr);
     EXPECT_EQ(find_XMLENTITY(nullptr, "item"), nullptr);
     EXPECT_EQ(find_XMLENTITY(root, nullptr), nullptr);
-    free_XMLENTITY(root);
-}
-
-TEST(XmlLowercase, NamesOfTheSubtreeOnly) {
-    XMLENTITY *root = make("Root\xC4", XMLENTITY_ELEMENT, "Text");
-    root->attribute = make("Attr", XMLENTITY_UNKNOWN, "Value");
-    XMLENTITY *child = make("Child", XMLENTITY_ELEMENT);
-    root->child = child;
-    child->next = make("COMMENT", XMLENTITY_COMMENT, "Note");
-    child->child = make("Grand", XMLENTITY_ELEMENT);
-    root->next = make("Next", XMLENTITY_ELEMENT);
 
     lowercase_XMLENTITY(root, 0);
-    EXPECT_STREQ(root->name, "root\xC4");
-    EXPECT_STREQ(child->name, "Child");
-
+    EXPECT_EQ(xmltest::chain(root), "root\xC4[Attr=Value]{Text}(name item{}(deep) item Child{}(Grand) COMMENT{Note}) + Next");
     lowercase_XMLENTITY(root, 1);
-    EXPECT_STREQ(child->name, "child");
-    EXPECT_STREQ(child->next->name, "comment");
-    EXPECT_STREQ(child->next->text, "Note");
-    EXPECT_STREQ(child->child->name, "grand");
-    EXPECT_STREQ(root->text, "Text");
-    EXPECT_STREQ(root->attribute->name, "Attr");
-    EXPECT_STREQ(root->attribute->text, "Value");
-    EXPECT_STREQ(root->next->name, "Next");
+    EXPECT_EQ(xmltest::chain(root), "root\xC4[Attr=Value]{Text}(name item{}(deep) item child{}(grand) comment{Note}) + Next");
     lowercase_XMLENTITY(nullptr, 1);
     free_XMLENTITY(root);
 }

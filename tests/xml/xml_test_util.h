@@ -59,6 +59,32 @@ inline Fget fget(const std::string &bytes) {
     return read;
 }
 
+// One line per tree: name, [attribute=value], {text} when there is one,
+// !flag when errflag is non-zero, (children); top-level entities joined by
+// " + ".
+inline std::string shape(const XMLENTITY *entity) {
+    std::string out = entity->name;
+    for (const XMLENTITY *a = entity->attribute; a != nullptr; a = a->next) {
+        out += "[" + std::string(a->name) + (a->text != nullptr ? "=" + std::string(a->text) : "") + "]";
+    }
+    if (entity->text != nullptr) out += "{" + std::string(entity->text) + "}";
+    if (entity->errflag != 0) out += "!" + std::to_string(entity->errflag);
+    if (entity->child != nullptr) {
+        out += "(";
+        for (const XMLENTITY *c = entity->child; c != nullptr; c = c->next) {
+            out += shape(c) + (c->next != nullptr ? " " : "");
+        }
+        out += ")";
+    }
+    return out;
+}
+
+inline std::string chain(const XMLENTITY *first) {
+    std::string out;
+    for (const XMLENTITY *e = first; e != nullptr; e = e->next) out += (out.empty() ? "" : " + ") + shape(e);
+    return out;
+}
+
 }  // namespace xmltest
 
 #endif
