@@ -5,7 +5,7 @@
 #   deep.xml       1,000,000 nested elements around one character (7 MB)
 #   deep_open.xml  1,000,000 nested start tags and no end tag (3 MB)
 #   wide.xml       50 MB of small top-level elements
-# Usage: tests/xml/large_inputs.sh path/to/kavelon
+# Usage: bench/large_xml_inputs.sh path/to/kavelon
 set -euo pipefail
 kavelon=$(realpath "$1")
 work=$(mktemp -d "${TMPDIR:-/tmp}/kavelon-large.XXXXXX")
