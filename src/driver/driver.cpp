@@ -130,11 +130,18 @@ int kavelon_main(int argc, char **argv) {
     if (kavelon_read_xml_file(&dt) != 0) return stage_failed(" ***ERROR: kavelon_read_xml_file()\n");
     if (dt.debug == 1) kavelon_write_debug_xml(&dt);
     if (kavelon_process_xml(&dt) != 0) return stage_failed(" ***ERROR: kavelon_process_xml()\n");
-    if (kavelon_identify_blocks_subblocks(&dt) != 0)
+    // The debug trace shows every step of the block search, so only a debug
+    // run takes the step-by-step operations; otherwise the fast ones give the
+    // same result.
+    const bool fast = dt.debug == 0;
+    if ((fast ? kavelon_fast_identify_blocks_subblocks(&dt)
+              : kavelon_identify_blocks_subblocks(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_indentify_blocks_subblocks()\n");
-    if (kavelon_sort_P(&dt) != 0) return stage_failed(" ***ERROR: kavelon_sort_P()\n");
+    if ((fast ? kavelon_fast_sort_P(&dt) : kavelon_sort_P(&dt)) != 0)
+        return stage_failed(" ***ERROR: kavelon_sort_P()\n");
     if (dt.debug == 1) kavelon_print_state(&dt, stdout);
-    if (kavelon_identify_predecessor_blocks(&dt) != 0)
+    if ((fast ? kavelon_fast_identify_predecessor_blocks(&dt)
+              : kavelon_identify_predecessor_blocks(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_identify_predecessor_blocks()\n");
     if (dt.debug == 1) kavelon_print_state(&dt, stdout);
     if (kavelon_write_output_file(&dt) != 0)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "xmlentity.h"
 
@@ -16,6 +17,27 @@ constexpr char DEP_STRONG = 'S';
 constexpr char DEP_WEAK = 'W';
 constexpr char DEP_ICD = 'I';
 constexpr char DEP_DIAGONAL = 'X';  // shown on the diagonal of P, never stored
+
+// The first column from j on, below n, whose code in row is not '0'; n if
+// there is none. Most cells of a large matrix are '0', so 32 and then 8 codes
+// are tested at a time.
+inline int kavelon_next_dependency(const char *row, int j, int n) {
+    const uint64_t no_codes = 0x3030303030303030ULL;  // eight '0'
+    for (; j + 32 <= n; j += 32) {
+        uint64_t codes[4];
+        std::memcpy(codes, row + j, sizeof codes);
+        if (((codes[0] ^ no_codes) | (codes[1] ^ no_codes) | (codes[2] ^ no_codes) |
+             (codes[3] ^ no_codes)) != 0)
+            break;
+    }
+    for (; j + 8 <= n; j += 8) {
+        uint64_t codes;
+        std::memcpy(&codes, row + j, sizeof codes);
+        if (codes != no_codes) break;
+    }
+    while (j < n && row[j] == DEP_NONE) j++;
+    return j;
+}
 
 // Report formats held in KAVELON::output_format.
 enum : int32_t { KAVELON_FORMAT_CSV = 0, KAVELON_FORMAT_TXT = 1, KAVELON_FORMAT_XML = 2 };
@@ -88,6 +110,13 @@ void kavelon_delete_chain(KAVELON *dt);
 int kavelon_sort_P(KAVELON *dt);
 int kavelon_swap_rows(KAVELON *dt, int i, int j);
 int kavelon_identify_predecessor_blocks(KAVELON *dt);
+
+// The same three ordering stages computed without the step-by-step search,
+// for runs without the debug trace: identical blocks, row order and
+// predecessor blocks, no trace and no use of the four work fields.
+int kavelon_fast_identify_blocks_subblocks(KAVELON *dt);
+int kavelon_fast_sort_P(KAVELON *dt);
+int kavelon_fast_identify_predecessor_blocks(KAVELON *dt);
 
 // Reports.
 // Fills buf with the local time in the 24-character calendar form and a

@@ -7,6 +7,11 @@
 // the texts of the tree, which therefore lives as long as the record.
 #include <cstdlib>
 #include <cstring>
+#include <new>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "kavelon.h"
 
@@ -197,72 +202,88 @@ void read_names(const KAVELON *dt, const char *kind, const char *tag, char **tab
     }
 }
 
-// Activities after j that produce the same data item as activity j.
-void report_data_duplicates_of(const KAVELON *dt, int j, int *result) {
-    for (int k = j + 1; k < dt->n; k++) {
-        if (same(dt->design_data_name[j], dt->design_data_name[k])) {
-            std::fprintf(stderr, " *** ERROR: data name %s defined multiple times (%s) (%s)\n",
-                         dt->design_data_name[j], shown(dt->design_activity_name[j]),
-                         shown(dt->design_activity_name[k]));
-            *result = 1;
+// Entries of a name table grouped by name, so that equal names are found
+// without comparing every pair: `named` holds the lowest and the highest
+// index of each name, next_same[k] the next higher index holding the name of
+// entry k, or -1. Entries that are none take part in nothing.
+struct NameIndex {
+    std::unordered_map<std::string_view, std::pair<int, int>> named;
+    std::vector<int> next_same;
+};
+
+void build_name_index(char *const *table, int count, NameIndex &index) {
+    index.named.reserve(static_cast<size_t>(count));
+    index.next_same.assign(static_cast<size_t>(count), -1);
+    for (int k = 0; k < count; k++) {
+        if (table[k] == nullptr) continue;
+        const auto [entry, fresh] = index.named.try_emplace(table[k], k, k);
+        if (!fresh) {
+            index.next_same[entry->second.second] = k;
+            entry->second.second = k;
         }
     }
 }
 
-void report_data_duplicates(const KAVELON *dt, int *result) {
-    for (int j = 0; j < dt->n; j++) report_data_duplicates_of(dt, j, result);
+// Lowest index holding `name`, or -1; a name that is none matches nothing.
+int first_named(const NameIndex &index, const char *name) {
+    if (name == nullptr) return -1;
+    const auto found = index.named.find(name);
+    return found != index.named.end() ? found->second.first : -1;
+}
+
+// The names of the activities' data items and of the constraints.
+struct ModelIndex {
+    NameIndex data;
+    NameIndex constraints;
+};
+
+// Activities after j that produce the same data item as activity j.
+void report_data_duplicates_of(const KAVELON *dt, const NameIndex &data, int j, int *result) {
+    for (int k = data.next_same[j]; k >= 0; k = data.next_same[k]) {
+        std::fprintf(stderr, " *** ERROR: data name %s defined multiple times (%s) (%s)\n",
+                     dt->design_data_name[j], shown(dt->design_activity_name[j]),
+                     shown(dt->design_activity_name[k]));
+        *result = 1;
+    }
+}
+
+void report_data_duplicates(const KAVELON *dt, const NameIndex &data, int *result) {
+    for (int j = 0; j < dt->n; j++) report_data_duplicates_of(dt, data, j, result);
 }
 
 // Constraints that give the data item activity j produces.
-void report_constraint_clashes_of(const KAVELON *dt, int j, int *result) {
-    for (int k = 0; k < dt->nQ; k++) {
-        if (same(dt->design_data_name[j], dt->constraint_name[k])) {
-            std::fprintf(stderr,
-                         " *** ERROR: data name %s defined for design activity and constraint (%s) "
-                         "(%s)\n",
-                         dt->design_data_name[j], shown(dt->design_activity_name[j]),
-                         dt->constraint_name[k]);
-            *result = 1;
-        }
+void report_constraint_clashes_of(const KAVELON *dt, const NameIndex &constraints, int j,
+                                  int *result) {
+    for (int k = first_named(constraints, dt->design_data_name[j]); k >= 0;
+         k = constraints.next_same[k]) {
+        std::fprintf(stderr,
+                     " *** ERROR: data name %s defined for design activity and constraint (%s) "
+                     "(%s)\n",
+                     dt->design_data_name[j], shown(dt->design_activity_name[j]),
+                     dt->constraint_name[k]);
+        *result = 1;
     }
 }
 
 // Each activity's duplicates once more, then its clashes with constraints.
-void report_data_duplicates_and_clashes(const KAVELON *dt, int *result) {
+void report_data_duplicates_and_clashes(const KAVELON *dt, const ModelIndex &index, int *result) {
     for (int j = 0; j < dt->n; j++) {
-        report_data_duplicates_of(dt, j, result);
-        report_constraint_clashes_of(dt, j, result);
+        report_data_duplicates_of(dt, index.data, j, result);
+        report_constraint_clashes_of(dt, index.constraints, j, result);
     }
 }
 
 // Pairs of equal names among `count` entries of `table`; `message` takes the
 // name and both indexes.
 void report_name_duplicates(char *const *table, int count, const char *message, int *result) {
+    NameIndex index;
+    build_name_index(table, count, index);
     for (int j = 0; j < count; j++) {
-        for (int k = j + 1; k < count; k++) {
-            if (same(table[j], table[k])) {
-                std::fprintf(stderr, message, table[j], j, k);
-                *result = 1;
-            }
+        for (int k = index.next_same[j]; k >= 0; k = index.next_same[k]) {
+            std::fprintf(stderr, message, table[j], j, k);
+            *result = 1;
         }
     }
-}
-
-// Index of the first activity producing `item`, or -1. A text that is none
-// (an empty-element tag) matches nothing.
-int find_producer(const KAVELON *dt, const char *item) {
-    for (int j = 0; j < dt->n; j++) {
-        if (same(dt->design_data_name[j], item)) return j;
-    }
-    return -1;
-}
-
-// Index of the first constraint giving `item`, or -1.
-int find_constraint(const KAVELON *dt, const char *item) {
-    for (int k = 0; k < dt->nQ; k++) {
-        if (same(dt->constraint_name[k], item)) return k;
-    }
-    return -1;
 }
 
 // Enters every dependency element under `consumer` into its row of the
@@ -270,17 +291,17 @@ int find_constraint(const KAVELON *dt, const char *item) {
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere; `not_found` is the message for it,
 // taking the consumer's name, the element's name and its text.
-bool enter_dependencies(const KAVELON *dt, const XMLENTITY *consumer, char *activity_row,
+bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char *activity_row,
                         char *constraint_row, const char *not_found, const char *name) {
     bool all_found = true;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
-        const int j = find_producer(dt, c->text);
+        const int j = first_named(index.data, c->text);
         if (j >= 0) {
             activity_row[j] = dependency_code(c->name);
             continue;
         }
-        const int k = find_constraint(dt, c->text);
+        const int k = first_named(index.constraints, c->text);
         if (k >= 0) {
             constraint_row[k] = dependency_code(c->name);
             continue;
@@ -291,11 +312,11 @@ bool enter_dependencies(const KAVELON *dt, const XMLENTITY *consumer, char *acti
     return all_found;
 }
 
-void enter_activity_dependencies(KAVELON *dt, int *result) {
+void enter_activity_dependencies(KAVELON *dt, const ModelIndex &index, int *result) {
     int i = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, "design_activity")) continue;
-        if (!enter_dependencies(dt, c, dt->P[i], dt->Q[i],
+        if (!enter_dependencies(index, c, dt->P[i], dt->Q[i],
                                 "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
                                 dt->design_activity_name[i]))
             *result = 1;
@@ -303,11 +324,11 @@ void enter_activity_dependencies(KAVELON *dt, int *result) {
     }
 }
 
-void enter_output_dependencies(KAVELON *dt, int *result) {
+void enter_output_dependencies(KAVELON *dt, const ModelIndex &index, int *result) {
     int o = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, "output")) continue;
-        if (!enter_dependencies(dt, c, dt->R[o], dt->T[o],
+        if (!enter_dependencies(index, c, dt->R[o], dt->T[o],
                                 "*** ERROR: For output (%s) could not find (%s) data (%s)\n",
                                 dt->output_name[o]))
             *result = 1;
@@ -335,17 +356,27 @@ int kavelon_process_xml(KAVELON *dt) {
     int result = 0;
     read_activity_names(dt, &result);
     if (dt->debug == 1) kavelon_print_state(dt, stdout);
-    report_data_duplicates(dt, &result);
-    read_names(dt, "output", "name", dt->output_name,
-               " *** ERROR: missing <name> tag for output number %d\n", &result);
-    read_names(dt, "constraint", "data", dt->constraint_name,
-               " *** ERROR: missing <data> tag for constraint number %d\n", &result);
-    report_data_duplicates_and_clashes(dt, &result);
-    report_name_duplicates(dt->constraint_name, dt->nQ,
-                           " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
-    report_name_duplicates(dt->output_name, dt->nR,
-                           " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
-    enter_activity_dependencies(dt, &result);
-    enter_output_dependencies(dt, &result);
+    // Names are looked up through hash indexes; running out of memory for
+    // them stops the build like any other exhausted memory.
+    try {
+        ModelIndex index;
+        build_name_index(dt->design_data_name, dt->n, index.data);
+        report_data_duplicates(dt, index.data, &result);
+        read_names(dt, "output", "name", dt->output_name,
+                   " *** ERROR: missing <name> tag for output number %d\n", &result);
+        read_names(dt, "constraint", "data", dt->constraint_name,
+                   " *** ERROR: missing <data> tag for constraint number %d\n", &result);
+        build_name_index(dt->constraint_name, dt->nQ, index.constraints);
+        report_data_duplicates_and_clashes(dt, index, &result);
+        report_name_duplicates(dt->constraint_name, dt->nQ,
+                               " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
+        report_name_duplicates(dt->output_name, dt->nR,
+                               " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
+        enter_activity_dependencies(dt, index, &result);
+        enter_output_dependencies(dt, index, &result);
+    } catch (const std::bad_alloc &) {
+        std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
+        return 1;
+    }
     return result;
 }

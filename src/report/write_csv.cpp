@@ -38,9 +38,16 @@ __attribute__((format(printf, 2, 3))) void append_format(std::string &line, cons
     line.resize(start + static_cast<size_t>(length));
 }
 
-void append_code(std::string &line, char code) {
-    line += ',';
-    line += code;
+// ",c" for each of the first `count` codes of `row`, filled in place.
+void append_codes(std::string &line, const char *row, int count) {
+    if (count <= 0) return;
+    const size_t start = line.size();
+    line.resize(start + 2 * static_cast<size_t>(count));
+    char *cell = &line[start];
+    for (int j = 0; j < count; j++) {
+        cell[2 * j] = ',';
+        cell[2 * j + 1] = row[j];
+    }
 }
 
 void write_line(FILE *out, const std::string &line) {
@@ -97,15 +104,11 @@ void write_activity_rows(const KAVELON *dt, FILE *out) {
                       doubled_quotes(dt->design_activity_name[i]).c_str(),
                       doubled_quotes(dt->design_data_name[i]).c_str(), s->block_order,
                       s->subblock_order, s->predecessor_block);
-        for (int j = 0; j < dt->n; j++) {
-            if (j == i) {
-                append_format(line, ",%d", i);
-            } else {
-                append_code(line, dt->P[i][j]);
-            }
-        }
+        append_codes(line, dt->P[i], i);
+        append_format(line, ",%d", i);
+        append_codes(line, dt->P[i] + i + 1, dt->n - i - 1);
         line += " , ";
-        for (int m = 0; m < dt->nQ; m++) append_code(line, dt->Q[i][m]);
+        append_codes(line, dt->Q[i], dt->nQ);
         line += '\n';
         write_line(out, line);
     }
@@ -117,9 +120,9 @@ void write_output_rows(const KAVELON *dt, FILE *out) {
         line.clear();
         append_format(line, " %3d,\" %s\" ,\" %s\",%d,%d,%d ", k, "Output ",
                       doubled_quotes(dt->output_name[k]).c_str(), 0, 0, 0);
-        for (int j = 0; j < dt->n; j++) append_code(line, dt->R[k][j]);
+        append_codes(line, dt->R[k], dt->n);
         line += " , ";
-        for (int m = 0; m < dt->nQ; m++) append_code(line, dt->T[k][m]);
+        append_codes(line, dt->T[k], dt->nQ);
         line += '\n';
         write_line(out, line);
     }

@@ -90,7 +90,9 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         }
         std::fprintf(out, "\n   Design Activity %s Produces Data %s and depends on:\n",
                      dt->design_activity_name[i], dt->design_data_name[i]);
-        for (int j = 0; j < dt->n; j++) write_dependency(dt, out, i, j);
+        for (int j = kavelon_next_dependency(dt->P[i], 0, dt->n); j < dt->n;
+             j = kavelon_next_dependency(dt->P[i], j + 1, dt->n))
+            write_dependency(dt, out, i, j);
     }
 }
 

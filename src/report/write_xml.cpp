@@ -21,7 +21,9 @@ void write_dependency(FILE *out, char code, const char *data) {
 // constraint columns.
 void write_dependencies(const KAVELON *dt, FILE *out, const char *on_activities,
                         const char *on_constraints) {
-    for (int j = 0; j < dt->n; j++) write_dependency(out, on_activities[j], dt->design_data_name[j]);
+    for (int j = kavelon_next_dependency(on_activities, 0, dt->n); j < dt->n;
+         j = kavelon_next_dependency(on_activities, j + 1, dt->n))
+        write_dependency(out, on_activities[j], dt->design_data_name[j]);
     for (int m = 0; m < dt->nQ; m++) write_dependency(out, on_constraints[m], dt->constraint_name[m]);
 }
 

@@ -1,0 +1,177 @@
+// The fast ordering against the step-by-step operations on many matrices:
+// every small strong pattern, then random matrices of 1 to 60 rows of every
+// density, with planted and nested cycles, equal-size sink components,
+// self-dependencies and weak and ICD cells.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kavelon.h"
+#include "ordering/ordering_fixture.h"
+
+using ordering_test::make_record;
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kRandomMatrices = 2000;  // the sanitizers make every step slower
+#else
+constexpr int kRandomMatrices = 10000;
+#endif
+
+struct Dsm {
+    std::vector<std::string> p, q, r;
+};
+
+// Orders one copy each way and compares everything the reports can see.
+void expect_same_order(const Dsm &m, const std::string &label) {
+    auto slow_rec = make_record(m.p, {}, m.q, m.r);
+    auto fast_rec = make_record(m.p, {}, m.q, m.r);
+    KAVELON &slow = slow_rec->dt, &fast = fast_rec->dt;
+    ASSERT_EQ(kavelon_identify_blocks_subblocks(&slow), 0) << label;
+    ASSERT_EQ(kavelon_sort_P(&slow), 0) << label;
+    ASSERT_EQ(kavelon_identify_predecessor_blocks(&slow), 0) << label;
+    ASSERT_EQ(kavelon_fast_identify_blocks_subblocks(&fast), 0) << label;
+    ASSERT_EQ(kavelon_fast_sort_P(&fast), 0) << label;
+    ASSERT_EQ(kavelon_fast_identify_predecessor_blocks(&fast), 0) << label;
+
+    ASSERT_EQ(fast.nblock, slow.nblock) << label;
+    ASSERT_EQ(ordering_test::activity_order(fast), ordering_test::activity_order(slow)) << label;
+    for (int i = 0; i < slow.n; i++) {
+        const ACTSTATE &a = *slow.d[i], &b = *fast.d[i];
+        ASSERT_EQ(b.block_order, a.block_order) << label << " row " << i;
+        ASSERT_EQ(b.subblock_order, a.subblock_order) << label << " row " << i;
+        ASSERT_EQ(b.predecessor_block, a.predecessor_block) << label << " row " << i;
+        ASSERT_STREQ(fast.P[i], slow.P[i]) << label << " row " << i;
+        if (!m.q.empty()) {
+            ASSERT_STREQ(fast.Q[i], slow.Q[i]) << label << " row " << i;
+        }
+        ASSERT_STREQ(fast.design_data_name[i], slow.design_data_name[i]) << label;
+    }
+    for (int o = 0; o < slow.nR; o++) ASSERT_STREQ(fast.R[o], slow.R[o]) << label;
+}
+
+std::string describe(const Dsm &m) {
+    std::string s;
+    for (const auto &row : m.p) s += row + "/";
+    return s;
+}
+
+struct Random {
+    std::mt19937 engine{20261208};
+    int range(int lo, int hi) { return lo + static_cast<int>(engine() % static_cast<unsigned>(hi - lo + 1)); }
+    bool chance(double p) { return engine() % 10000 < p * 10000; }
+};
+
+// Strong edges along a cycle through the given rows.
+void plant_cycle(Dsm &m, const std::vector<int> &rows) {
+    for (size_t k = 0; k < rows.size(); k++) m.p[rows[k]][rows[(k + 1) % rows.size()]] = 'S';
+}
+
+std::vector<int> pick_rows(Random &rnd, int n, int count) {
+    std::vector<int> all(n);
+    for (int i = 0; i < n; i++) all[i] = i;
+    std::shuffle(all.begin(), all.end(), rnd.engine);
+    all.resize(std::min(count, n));
+    return all;
+}
+
+Dsm random_dsm(Random &rnd) {
+    // Every size up to 60, small ones more often: the step-by-step search
+    // costs far more than cubic time on the large ones.
+    const int band = rnd.range(0, 19);
+    const int n = band < 12 ? rnd.range(1, 12) : band < 19 ? rnd.range(13, 30) : rnd.range(31, 60);
+    Dsm m;
+    m.p.assign(n, std::string(n, '0'));
+    // Background density from almost empty to almost full.
+    const double densities[] = {0.0, 0.01, 0.03, 0.06, 0.1, 0.2, 0.4, 0.7, 0.95};
+    const double strong = densities[rnd.range(0, 8)];
+    const double soft = rnd.chance(0.5) ? 0.1 : 0.0;
+    for (int i = 0; i < n; i++)
+        for (int j = 0; j < n; j++) {
+            if (rnd.chance(strong)) m.p[i][j] = 'S';
+            else if (rnd.chance(soft)) m.p[i][j] = rnd.chance(0.5) ? 'W' : 'I';
+        }
+    const int shape = rnd.range(0, 3);
+    if (shape == 1) {
+        // Planted cycles of assorted lengths.
+        for (int c = rnd.range(1, 6); c > 0; c--) plant_cycle(m, pick_rows(rnd, n, rnd.range(2, 8)));
+    } else if (shape == 2) {
+        // Nested cycles: a big one and smaller ones over some of its rows.
+        std::vector<int> outer = pick_rows(rnd, n, rnd.range(2, 20));
+        plant_cycle(m, outer);
+        for (int c = rnd.range(1, 4); c > 0 && outer.size() > 2; c--) {
+            std::shuffle(outer.begin(), outer.end(), rnd.engine);
+            const int inner = rnd.range(2, static_cast<int>(outer.size()));
+            plant_cycle(m, std::vector<int>(outer.begin(), outer.begin() + inner));
+        }
+    } else if (shape == 3) {
+        // Equal-size sink components: disjoint cycles of one length that
+        // depend on nothing, the other rows depending on them.
+        const int len = rnd.range(2, 5);
+        std::vector<int> rows = pick_rows(rnd, n, n);
+        size_t used = 0;
+        for (int c = rnd.range(2, 5); c > 0 && used + len <= rows.size(); c--, used += len) {
+            std::vector<int> cyc(rows.begin() + used, rows.begin() + used + len);
+            for (int r : cyc) {
+                for (int j = 0; j < n; j++)
+                    if (m.p[r][j] == 'S') m.p[r][j] = '0';
+            }
+            plant_cycle(m, cyc);
+        }
+    }
+    // Self-dependencies, which never count.
+    for (int i = 0; i < n; i++)
+        if (rnd.chance(0.1)) m.p[i][i] = rnd.chance(0.7) ? 'S' : 'W';
+    // Constraints and outputs travel along.
+    if (rnd.chance(0.5)) {
+        const int nq = rnd.range(1, 3);
+        for (int i = 0; i < n; i++) {
+            m.q.emplace_back(nq, '0');
+            for (char &c : m.q.back()) c = "0SWI"[rnd.range(0, 3)];
+        }
+    }
+    for (int o = rnd.range(0, 2); o > 0; o--) {
+        m.r.emplace_back(n, '0');
+        for (char &c : m.r.back()) c = "0SWI"[rnd.range(0, 3)];
+    }
+    return m;
+}
+
+}  // namespace
+
+// Every pattern of strong cells off the diagonal up to four rows, with a
+// strong diagonal on every other pattern.
+TEST(FastOrderEquivalence, EverySmallStrongPattern) {
+    for (int n = 1; n <= 4; n++) {
+        const int cells = n * (n - 1);
+        for (int bits = 0; bits < (1 << cells); bits++) {
+            Dsm m;
+            m.p.assign(n, std::string(n, '0'));
+            int k = 0;
+            for (int i = 0; i < n; i++)
+                for (int j = 0; j < n; j++) {
+                    if (i == j) {
+                        if (bits % 2 == 1) m.p[i][j] = 'S';
+                        continue;
+                    }
+                    if (bits & (1 << k)) m.p[i][j] = 'S';
+                    k++;
+                }
+            expect_same_order(m, describe(m));
+            if (HasFatalFailure()) return;
+        }
+    }
+}
+
+TEST(FastOrderEquivalence, RandomMatrices) {
+    Random rnd;
+    for (int t = 0; t < kRandomMatrices; t++) {
+        const Dsm m = random_dsm(rnd);
+        expect_same_order(m, "matrix " + std::to_string(t) + ": " + describe(m));
+        if (HasFatalFailure()) return;
+    }
+}
