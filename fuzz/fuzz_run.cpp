@@ -4,9 +4,10 @@
 // the tree dump, the model builder with its trace, the step-by-step ordering
 // with its trace and state tables, the fast ordering, and the three reports.
 //
-// The two orderings run on separate copies of the same model and must agree
-// on every row's block, subblock and predecessor, on the final row order and
-// on the number of blocks; any difference aborts.
+// The step-by-step ordering runs on the model, the fast one on a deep copy
+// of it taken before either started, and the two must agree on every row's
+// block, subblock and predecessor, on the final row order and on the number
+// of blocks; any difference aborts.
 //
 // The program never releases its model; the target does, so that a leak of
 // anything else is still caught by the leak checker.
