@@ -27,12 +27,6 @@ XMLENTITY *alloc_XMLENTITY() {
         std::fprintf(stderr, " *** ERROR: Out of memory in alloc_XMLENTITY()\n");
         std::exit(1);
     }
-    entity->name = nullptr;
-    entity->text = nullptr;
-    entity->type = 0;
-    entity->child = nullptr;
-    entity->attribute = nullptr;
-    entity->next = nullptr;
     return entity;
 }
 
