@@ -310,7 +310,7 @@ void read_end_tag(FILE *in, OpenElement *open) {
         open->flag = c == EOF ? XMLERR_EOF : XMLERR_MALFORMED;
         trace("{improper end of tag <%s> in fget_XMLENTITY: *errflag = %d}\n", element->name, open->flag);
     }
-    if (open->content.data != nullptr) xmltrimstring(open->content.data);
+    xmltrimstring(open->content.data);
     element->text = buffer_copy(&open->content);
     trace("{End of tag <%s> in fget_XMLENTITY: *errflag = %d}\n{%s}\n", element->name, open->flag, element->text);
 }
