@@ -312,27 +312,17 @@ bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char
     return all_found;
 }
 
-void enter_activity_dependencies(KAVELON *dt, const ModelIndex &index, int *result) {
-    int i = 0;
+// Dependencies of every child of the root called `kind`: the k-th one's go
+// into rows[k] and constraint_rows[k], its name taken from names[k].
+void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, char **rows,
+                           char **constraint_rows, char *const *names, const char *not_found,
+                           int *result) {
+    int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "design_activity")) continue;
-        if (!enter_dependencies(index, c, dt->P[i], dt->Q[i],
-                                "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
-                                dt->design_activity_name[i]))
+        if (!same(c->name, kind)) continue;
+        if (!enter_dependencies(index, c, rows[k], constraint_rows[k], not_found, names[k]))
             *result = 1;
-        i++;
-    }
-}
-
-void enter_output_dependencies(KAVELON *dt, const ModelIndex &index, int *result) {
-    int o = 0;
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "output")) continue;
-        if (!enter_dependencies(index, c, dt->R[o], dt->T[o],
-                                "*** ERROR: For output (%s) could not find (%s) data (%s)\n",
-                                dt->output_name[o]))
-            *result = 1;
-        o++;
+        k++;
     }
 }
 
@@ -372,8 +362,11 @@ int kavelon_process_xml(KAVELON *dt) {
                                " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
         report_name_duplicates(dt->output_name, dt->nR,
                                " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
-        enter_activity_dependencies(dt, index, &result);
-        enter_output_dependencies(dt, index, &result);
+        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->design_activity_name,
+                              "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
+                              &result);
+        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->output_name,
+                              "*** ERROR: For output (%s) could not find (%s) data (%s)\n", &result);
     } catch (const std::bad_alloc &) {
         std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
         return 1;
