@@ -19,9 +19,6 @@ namespace {
 
 const char *const kRootName = "design_process";
 
-// Text for a name that may be none, as messages and trace lines print it.
-const char *shown(const char *s) { return s != nullptr ? s : "(null)"; }
-
 // Element names and item names compare as exact bytes; none equals nothing.
 bool same(const char *a, const char *b) {
     return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
@@ -86,7 +83,7 @@ void read_header_and_count(KAVELON *dt) {
         } else if (same(c->name, "constraint")) {
             dt->nQ++;
         } else {
-            std::fprintf(stderr, " *** WARNING: unknown tag in XML file (%s)\n", shown(c->name));
+            std::fprintf(stderr, " *** WARNING: unknown tag in XML file (%s)\n", xmlnulltext(c->name));
         }
     }
 }
@@ -241,8 +238,8 @@ struct ModelIndex {
 void report_data_duplicates_of(const KAVELON *dt, const NameIndex &data, int j, int *result) {
     for (int k = data.next_same[j]; k >= 0; k = data.next_same[k]) {
         std::fprintf(stderr, " *** ERROR: data name %s defined multiple times (%s) (%s)\n",
-                     dt->design_data_name[j], shown(dt->design_activity_name[j]),
-                     shown(dt->design_activity_name[k]));
+                     dt->design_data_name[j], xmlnulltext(dt->design_activity_name[j]),
+                     xmlnulltext(dt->design_activity_name[k]));
         *result = 1;
     }
 }
@@ -259,7 +256,7 @@ void report_constraint_clashes_of(const KAVELON *dt, const NameIndex &constraint
         std::fprintf(stderr,
                      " *** ERROR: data name %s defined for design activity and constraint (%s) "
                      "(%s)\n",
-                     dt->design_data_name[j], shown(dt->design_activity_name[j]),
+                     dt->design_data_name[j], xmlnulltext(dt->design_activity_name[j]),
                      dt->constraint_name[k]);
         *result = 1;
     }
@@ -306,7 +303,7 @@ bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char
             constraint_row[k] = dependency_code(c->name);
             continue;
         }
-        std::fprintf(stderr, not_found, shown(name), c->name, shown(c->text));
+        std::fprintf(stderr, not_found, xmlnulltext(name), c->name, xmlnulltext(c->text));
         all_found = false;
     }
     return all_found;
@@ -332,7 +329,7 @@ int kavelon_process_xml(KAVELON *dt) {
     if (dt == nullptr || dt->root == nullptr) return 1;
     if (!same(dt->root->name, kRootName)) {
         std::fprintf(stderr, "***XML FILE ERROR -- root tag (%s) not \"design_process\"\n",
-                     shown(dt->root->name));
+                     xmlnulltext(dt->root->name));
         return 1;
     }
     read_header_and_count(dt);

@@ -8,14 +8,12 @@ namespace {
 // Copies at most the first 20 bytes of a name, so that long names fit their
 // column; a name that is none shows as "(null)" like a missing row.
 void cut_name(char (&buf)[21], const char *name) {
-    if (name == nullptr) name = "(null)";
-    std::strncpy(buf, name, 20);
+    std::strncpy(buf, xmlnulltext(name), 20);
     buf[20] = '\0';
 }
 
 const char *row_or_null(char **rows, int i) {
-    if (rows == nullptr || rows[i] == nullptr) return "(null)";
-    return rows[i];
+    return xmlnulltext(rows != nullptr ? rows[i] : nullptr);
 }
 
 }  // namespace
@@ -67,7 +65,7 @@ void kavelon_print_state(KAVELON *dt, FILE *out) {
         std::fprintf(out, " %3d %20s %20s %2d %2d %2d %2d.%2d.%2d.%2d %s %s\n", i, name1, name2,
                      s->block_order, s->subblock_order, s->predecessor_block, s->trial_chain,
                      s->candidate_rows, s->row_nbr_remaining_s, s->delete_chain,
-                     row != nullptr ? row : "(null)", row_or_null(dt->Q, i));
+                     xmlnulltext(row), row_or_null(dt->Q, i));
         if (row != nullptr) row[i] = saved;
     }
     for (int o = 0; o < dt->nR; o++) {
