@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string>
 
 #include "kavelon.h"
 
@@ -16,6 +17,9 @@ int kavelon_format_time_stamp(std::time_t clock, char buf[26]);
 // Takes the time stamp once, at the start of a report: returns buf holding
 // it, or nullptr when the clock cannot be converted.
 const char *kavelon_take_time_stamp(char buf[26]);
+
+// The stamp without its final newline, for the reports that put it inside a line.
+std::string kavelon_stamp_text(const char *stamp);
 
 // The writers behind kavelon_write_txt, _csv and _xml, given the time stamp
 // as kavelon_time_stamp forms it (with its newline), or nullptr for a time

@@ -65,3 +65,9 @@ int kavelon_time_stamp(char buf[26]) {
 const char *kavelon_take_time_stamp(char buf[26]) {
     return kavelon_time_stamp(buf) == 0 ? buf : nullptr;
 }
+
+std::string kavelon_stamp_text(const char *stamp) {
+    std::string text = stamp;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    return text;
+}

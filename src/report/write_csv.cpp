@@ -74,8 +74,7 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     if (dt->study_name != nullptr) {
         std::fprintf(out, "\"Study Name\",\" %s\"\n", doubled_quotes(dt->study_name).c_str());
     }
-    std::string time = stamp != nullptr ? stamp : "unknown";
-    if (!time.empty() && time.back() == '\n') time.pop_back();
+    const std::string time = kavelon_stamp_text(stamp != nullptr ? stamp : "unknown");
     std::fprintf(out, "\"File Creation Time\",\" %s\"\n\n", time.c_str());
 }
 
@@ -141,6 +140,5 @@ int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
 
 int kavelon_write_csv(KAVELON *dt, FILE *out) {
     char buf[26];
-    const char *stamp = kavelon_take_time_stamp(buf);
-    return kavelon_write_csv_with_stamp(dt, out, stamp);
+    return kavelon_write_csv_with_stamp(dt, out, kavelon_take_time_stamp(buf));
 }

@@ -108,6 +108,5 @@ int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
 
 int kavelon_write_txt(KAVELON *dt, FILE *out) {
     char buf[26];
-    const char *stamp = kavelon_take_time_stamp(buf);
-    return kavelon_write_txt_with_stamp(dt, out, stamp);
+    return kavelon_write_txt_with_stamp(dt, out, kavelon_take_time_stamp(buf));
 }

@@ -1,7 +1,5 @@
 // The XML report: header values, the blocks with their activities, the
 // outputs and the constraints. Texts are written exactly as stored.
-#include <string>
-
 #include "kavelon.h"
 #include "report.h"
 
@@ -38,9 +36,7 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     if (dt->study_name != nullptr) std::fprintf(out, "<study_name>%s</study_name>\n", dt->study_name);
     // An unknown time leaves the element out; the stamp goes in without its newline.
     if (stamp != nullptr) {
-        std::string time = stamp;
-        if (!time.empty() && time.back() == '\n') time.pop_back();
-        std::fprintf(out, "<file_creation_time>%s</file_creation_time>\n", time.c_str());
+        std::fprintf(out, "<file_creation_time>%s</file_creation_time>\n", kavelon_stamp_text(stamp).c_str());
     }
 }
 
@@ -106,6 +102,5 @@ int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
 
 int kavelon_write_xml(KAVELON *dt, FILE *out) {
     char buf[26];
-    const char *stamp = kavelon_take_time_stamp(buf);
-    return kavelon_write_xml_with_stamp(dt, out, stamp);
+    return kavelon_write_xml_with_stamp(dt, out, kavelon_take_time_stamp(buf));
 }

@@ -225,13 +225,13 @@ std::string block_tooltip(const SVGBLOCK &b) {
     return s;
 }
 
-// A framed white region of rows x cols cells, with its grid when the cells
-// are large enough for one.
-void put_region(FILE *out, const SVGLAYOUT *l, double x, double y, size_t rows, size_t cols) {
+// A rectangle over rows x cols cells of one part of the matrix: its white
+// ground (class "region") or its border drawn over the marks (class "frame").
+void put_cells_rect(FILE *out, const SVGLAYOUT *l, const char *cls, double x, double y, size_t rows,
+                    size_t cols) {
     if (rows == 0 || cols == 0) return;
-    const double w = static_cast<double>(cols) * l->cell;
-    const double h = static_cast<double>(rows) * l->cell;
-    std::fprintf(out, "<rect class=\"region\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y, w, h);
+    std::fprintf(out, "<rect class=\"%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cls, x, y,
+                 static_cast<double>(cols) * l->cell, static_cast<double>(rows) * l->cell);
 }
 
 void put_grid(FILE *out, const SVGLAYOUT *l, double x, double y, size_t rows, size_t cols) {
@@ -242,12 +242,6 @@ void put_grid(FILE *out, const SVGLAYOUT *l, double x, double y, size_t rows, si
     for (size_t i = 1; i < rows; i++) std::fprintf(out, "M%g %gh%g", x, y + static_cast<double>(i) * l->cell, w);
     for (size_t j = 1; j < cols; j++) std::fprintf(out, "M%g %gv%g", x + static_cast<double>(j) * l->cell, y, h);
     std::fprintf(out, "\"/>\n");
-}
-
-void put_frame(FILE *out, const SVGLAYOUT *l, double x, double y, size_t rows, size_t cols) {
-    if (rows == 0 || cols == 0) return;
-    std::fprintf(out, "<rect class=\"frame\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y,
-                 static_cast<double>(cols) * l->cell, static_cast<double>(rows) * l->cell);
 }
 
 // Tick step for the rulers drawn instead of labels: the smallest of the
@@ -431,10 +425,10 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
     // Regions: activity matrix, constraint columns, output rows, outputs on constraints.
     const double qx = l->constraints_x;
     const double ry = l->outputs_y;
-    put_region(out, l, l->matrix_x, l->matrix_y, n, n);
-    put_region(out, l, qx, l->matrix_y, n, nq);
-    put_region(out, l, l->matrix_x, ry, nr, n);
-    put_region(out, l, qx, ry, nr, nq);
+    put_cells_rect(out, l, "region", l->matrix_x, l->matrix_y, n, n);
+    put_cells_rect(out, l, "region", qx, l->matrix_y, n, nq);
+    put_cells_rect(out, l, "region", l->matrix_x, ry, nr, n);
+    put_cells_rect(out, l, "region", qx, ry, nr, nq);
 
     // Block squares under everything else.
     for (const SVGBLOCK &b : r->blocks) {
@@ -481,10 +475,10 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
                      b.coupled ? "bc" : "bi", l->matrix_x + b.first * c, l->matrix_y + b.first * c, b.size * c,
                      b.size * c);
     }
-    put_frame(out, l, l->matrix_x, l->matrix_y, n, n);
-    put_frame(out, l, qx, l->matrix_y, n, nq);
-    put_frame(out, l, l->matrix_x, ry, nr, n);
-    put_frame(out, l, qx, ry, nr, nq);
+    put_cells_rect(out, l, "frame", l->matrix_x, l->matrix_y, n, n);
+    put_cells_rect(out, l, "frame", qx, l->matrix_y, n, nq);
+    put_cells_rect(out, l, "frame", l->matrix_x, ry, nr, n);
+    put_cells_rect(out, l, "frame", qx, ry, nr, nq);
 
     if (l->block_labels) {
         std::fprintf(out, "<g class=\"blabel\" font-size=\"%g\">\n", l->font);
