@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "kavelon.h"
+#include "model/kavelon.h"
 
 // One consumed item: an activity (index in file order) or a constraint.
 struct GenInput {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "xmlentity.h"
+#include "xml/xmlentity.h"
 
 namespace {
 FILE *sink = nullptr;

@@ -20,8 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "kavelon.h"
-#include "xmlentity.h"
+#include "model/kavelon.h"
 
 namespace {
 

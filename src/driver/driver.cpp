@@ -3,7 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "kavelon.h"
+#include "driver/driver.h"
+#include "model/model.h"
+#include "ordering/ordering.h"
+#include "report/report.h"
+#include "xml/xmlentity.h"
 
 namespace {
 

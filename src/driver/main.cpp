@@ -1,4 +1,4 @@
 // Program entry of kavelon.
-#include "kavelon.h"
+#include "driver/driver.h"
 
 int main(int argc, char **argv) { return kavelon_main(argc, argv); }

@@ -1,129 +1,15 @@
-// The run record of kavelon and every stage that works on it.
+// The whole of kavelon for programs built beside it (kavelon-svg, the fuzz
+// targets, the benchmarks): every module's public header. kavelon's own
+// sources include the module headers they use, so an include shows a
+// dependency.
 #ifndef KAVELON_KAVELON_H
 #define KAVELON_KAVELON_H
 
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
-
-#include "xmlentity.h"
-
-#define KAVELON_VERSION "2.0"
-#define KAVELON_VERSION_DATE "Jun 26 2021"
-
-// One-character dependency codes of the matrix cells.
-constexpr char DEP_NONE = '0';
-constexpr char DEP_STRONG = 'S';
-constexpr char DEP_WEAK = 'W';
-constexpr char DEP_ICD = 'I';
-constexpr char DEP_DIAGONAL = 'X';  // shown on the diagonal of P, never stored
-
-// The first column from j on, below n, whose code in row is not '0'; n if
-// there is none. Most cells of a large matrix are '0', so 32 and then 8 codes
-// are tested at a time.
-inline int kavelon_next_dependency(const char *row, int j, int n) {
-    const uint64_t no_codes = 0x3030303030303030ULL;  // eight '0'
-    for (; j + 32 <= n; j += 32) {
-        uint64_t codes[4];
-        std::memcpy(codes, row + j, sizeof codes);
-        if (((codes[0] ^ no_codes) | (codes[1] ^ no_codes) | (codes[2] ^ no_codes) |
-             (codes[3] ^ no_codes)) != 0)
-            break;
-    }
-    for (; j + 8 <= n; j += 8) {
-        uint64_t codes;
-        std::memcpy(&codes, row + j, sizeof codes);
-        if (codes != no_codes) break;
-    }
-    while (j < n && row[j] == DEP_NONE) j++;
-    return j;
-}
-
-// Report formats held in KAVELON::output_format.
-enum : int32_t { KAVELON_FORMAT_CSV = 0, KAVELON_FORMAT_TXT = 1, KAVELON_FORMAT_XML = 2 };
-
-// Ordering state of one activity.
-struct ACTSTATE {
-    int32_t block_order;          // block number, 0 while unassigned
-    int32_t subblock_order;       // position within an independent block, else 0
-    int32_t predecessor_block;    // highest earlier block strongly depended on
-    int32_t trial_chain;          // work mark of the coupled-block search
-    int32_t candidate_rows;       // work mark: candidate of the current search
-    int32_t row_nbr_remaining_s;  // work count: strong inputs from unassigned rows
-    int32_t delete_chain;         // work mark of the coupled-block search
-};
-
-// The one record of a run. Names and header values point into the texts of
-// the entity tree under root; nothing is released before the process ends.
-struct KAVELON {
-    char **P;                      // n rows of n codes: activity on activity
-    ACTSTATE **d;                  // n ordering states
-    int32_t n;                     // number of design activities
-    int32_t nblock;                // number of blocks formed
-    char **design_activity_name;   // n names
-    char **design_data_name;       // n names of the data items produced
-    int32_t nQ;                    // number of constraints
-    int32_t nR;                    // number of outputs
-    char **Q;                      // n rows of nQ codes: activity on constraint
-    char **R;                      // nR rows of n codes: output on activity
-    char **T;                      // nR rows of nQ codes: output on constraint
-    char **constraint_name;        // nQ names
-    char **output_name;            // nR names
-    char *name;                    // design process name, or nullptr
-    char *version;
-    char *version_date;
-    char *study_name;
-    XMLENTITY *root;               // first top-level entity of the input
-    char *xml_filename;
-    char *output_filename;         // nullptr: standard output
-    int32_t output_format;         // KAVELON_FORMAT_*
-    int32_t debug;                 // 1 with "-d"
-};
-
-// Run record.
-int kavelon_initialize(KAVELON *dt);
-void kavelon_print_state(KAVELON *dt, FILE *out);
-
-// Driver stages.
-int kavelon_process_command_line(KAVELON *dt, int argc, char **argv);
-int kavelon_read_xml_file(KAVELON *dt);
-void kavelon_write_debug_xml(KAVELON *dt);
-int kavelon_write_output_file(KAVELON *dt);
-// The whole run, banner to report; returns the exit status.
-int kavelon_main(int argc, char **argv);
-
-// Model builder.
-int kavelon_process_xml(KAVELON *dt);
-
-// Block identification.
-int kavelon_identify_blocks_subblocks(KAVELON *dt);
-int kavelon_count_unassigned(KAVELON *dt);
-int kavelon_find_order_n_block(KAVELON *dt, int n);
-int kavelon_find_order_1_block(KAVELON *dt);
-void kavelon_count_remaining_strong(KAVELON *dt);
-int kavelon_eliminate_candidate_rows_1(KAVELON *dt);
-int kavelon_reduce_candidate_block(KAVELON *dt, int n);
-int kavelon_mark_trial_chain(KAVELON *dt);
-void kavelon_delete_chain(KAVELON *dt);
-
-// Row sorting and predecessor blocks.
-int kavelon_sort_P(KAVELON *dt);
-int kavelon_swap_rows(KAVELON *dt, int i, int j);
-int kavelon_identify_predecessor_blocks(KAVELON *dt);
-
-// The same three ordering stages computed without the step-by-step search,
-// for runs without the debug trace: identical blocks, row order and
-// predecessor blocks, no trace and no use of the four work fields.
-int kavelon_fast_identify_blocks_subblocks(KAVELON *dt);
-int kavelon_fast_sort_P(KAVELON *dt);
-int kavelon_fast_identify_predecessor_blocks(KAVELON *dt);
-
-// Reports.
-// Fills buf with the local time in the 24-character calendar form and a
-// newline; returns 0, or 1 (buf empty) when the clock cannot be converted.
-int kavelon_time_stamp(char buf[26]);
-int kavelon_write_txt(KAVELON *dt, FILE *out);
-int kavelon_write_csv(KAVELON *dt, FILE *out);
-int kavelon_write_xml(KAVELON *dt, FILE *out);
+#include "driver/driver.h"
+#include "model/model.h"
+#include "model/record.h"
+#include "ordering/ordering.h"
+#include "report/report.h"
+#include "xml/xmlentity.h"
 
 #endif

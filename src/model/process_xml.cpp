@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "kavelon.h"
+#include "model/model.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The run record: its initial values and the diagnostic state table.
 #include <cstring>
 
-#include "kavelon.h"
+#include "model/record.h"
 
 namespace {
 

@@ -10,8 +10,7 @@
 // exactly as its steps do, leftover marks included.
 #include <cstdio>
 
-#include "kavelon.h"
-#include "trace.h"
+#include "ordering/steps.h"
 
 namespace {
 

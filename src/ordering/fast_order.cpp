@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "kavelon.h"
+#include "ordering/ordering.h"
 
 namespace {
 

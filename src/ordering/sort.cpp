@@ -4,8 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "kavelon.h"
-#include "trace.h"
+#include "ordering/steps.h"
 
 namespace {
 

@@ -1,12 +1,19 @@
-// Helpers shared by the report writers and their tests.
-#ifndef KAVELON_REPORT_H
-#define KAVELON_REPORT_H
+// The reports: the time stamp and the text, CSV and XML writers.
+#ifndef KAVELON_REPORT_REPORT_H
+#define KAVELON_REPORT_REPORT_H
 
 #include <cstdio>
 #include <ctime>
 #include <string>
 
-#include "kavelon.h"
+#include "model/record.h"
+
+// Fills buf with the local time in the 24-character calendar form and a
+// newline; returns 0, or 1 (buf empty) when the clock cannot be converted.
+int kavelon_time_stamp(char buf[26]);
+int kavelon_write_txt(KAVELON *dt, FILE *out);
+int kavelon_write_csv(KAVELON *dt, FILE *out);
+int kavelon_write_xml(KAVELON *dt, FILE *out);
 
 // Forms the calendar text of the given time in local time, English names
 // whatever the locale: "Tue Dec  8 18:49:48 2026\n". Returns 0, or 1 with buf

@@ -3,8 +3,7 @@
 // and month names are English whatever locale the process runs in.
 #include <ctime>
 
-#include "kavelon.h"
-#include "report.h"
+#include "report/report.h"
 
 namespace {
 

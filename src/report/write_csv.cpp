@@ -3,8 +3,7 @@
 #include <cstdarg>
 #include <string>
 
-#include "kavelon.h"
-#include "report.h"
+#include "report/report.h"
 
 namespace {
 

@@ -2,8 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "kavelon.h"
-#include "report.h"
+#include "report/report.h"
 
 namespace {
 

@@ -1,7 +1,6 @@
 // The XML report: header values, the blocks with their activities, the
 // outputs and the constraints. Texts are written exactly as stored.
-#include "kavelon.h"
-#include "report.h"
+#include "report/report.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "kavelon.h"
-#include "xmlentity.h"
+#include "model/record.h"
+#include "xml/xmlentity.h"
 
 // One mark of a matrix row: the kind of dependency ('S', 'W' or 'I') and the
 // column it falls in. Columns 0 .. n-1 are the activities in report order,

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "xmlentity.h"
+#include "xml/xmlentity.h"
 
 namespace {
 

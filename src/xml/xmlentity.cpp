@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "xmlentity.h"
+#include "xml/xmlentity.h"
 
 int xml_verbose = 0;
 

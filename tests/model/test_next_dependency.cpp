@@ -6,7 +6,7 @@
 #include <random>
 #include <string>
 
-#include "kavelon.h"
+#include "model/record.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "kavelon.h"
+#include "model/model.h"
 
 namespace {
 

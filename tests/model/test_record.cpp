@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "kavelon.h"
+#include "model/record.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "kavelon.h"
+#include "ordering/steps.h"
 
 namespace ordering_test {
 

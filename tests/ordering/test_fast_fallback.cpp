@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "kavelon.h"
+#include "ordering/ordering.h"
 #include "ordering/ordering_fixture.h"
 
 namespace {

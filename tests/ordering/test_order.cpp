@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "kavelon.h"
+#include "ordering/steps.h"
 #include "ordering/ordering_fixture.h"
 
 using ordering_test::capture_trace;

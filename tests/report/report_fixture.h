@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "kavelon.h"
-#include "report.h"
+#include "report/report.h"
 
 namespace report_test {
 

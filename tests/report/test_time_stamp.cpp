@@ -6,7 +6,7 @@
 #include <limits>
 #include <string>
 
-#include "report.h"
+#include "report/report.h"
 
 namespace {
 

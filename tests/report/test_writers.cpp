@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "report_fixture.h"
+#include "report/report_fixture.h"
 
 using namespace report_test;
 

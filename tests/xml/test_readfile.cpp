@@ -7,7 +7,7 @@
 #include <string>
 
 #include "xml/xml_test_util.h"
-#include "xmlentity.h"
+#include "xml/xmlentity.h"
 
 namespace {
 

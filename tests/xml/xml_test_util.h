@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "xmlentity.h"
+#include "xml/xmlentity.h"
 
 namespace xmltest {
 

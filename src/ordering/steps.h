@@ -1,0 +1,42 @@
+// Inside the ordering: the steps of the block search and the sort, which the
+// stages call and the tests drive one by one, and the debug trace they write.
+#ifndef KAVELON_ORDERING_STEPS_H
+#define KAVELON_ORDERING_STEPS_H
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "ordering/ordering.h"
+
+// Steps of the block search.
+int kavelon_count_unassigned(KAVELON *dt);
+int kavelon_find_order_n_block(KAVELON *dt, int n);
+int kavelon_find_order_1_block(KAVELON *dt);
+void kavelon_count_remaining_strong(KAVELON *dt);
+int kavelon_eliminate_candidate_rows_1(KAVELON *dt);
+int kavelon_reduce_candidate_block(KAVELON *dt, int n);
+int kavelon_mark_trial_chain(KAVELON *dt);
+void kavelon_delete_chain(KAVELON *dt);
+
+// Step of the sort.
+int kavelon_swap_rows(KAVELON *dt, int i, int j);
+
+// The debug trace: written to standard output only when the run's debug
+// switch is on.
+
+__attribute__((format(printf, 2, 3))) inline void kavelon_print_trace(const KAVELON *dt,
+                                                                      const char *format, ...) {
+    if (dt->debug == 0) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+}
+
+// Flushes the trace so far, so that it stands complete before anything a
+// later failure writes to standard error.
+inline void kavelon_flush_trace(const KAVELON *dt) {
+    if (dt->debug != 0) std::fflush(stdout);
+}
+
+#endif
