@@ -84,5 +84,10 @@ struct KAVELON {
 // Run record.
 int kavelon_initialize(KAVELON *dt);
 void kavelon_print_state(KAVELON *dt, FILE *out);
+// Puts the activity now at row perm[t] at row t, for every t below n, in
+// every per-activity table: rows and columns of P, rows of Q, columns of R,
+// the states and both name tables. perm must be a permutation of 0 .. n - 1.
+// Returns 0, or 1 with nothing changed when its work tables cannot be had.
+int kavelon_permute_rows(KAVELON *dt, const int32_t *perm);
 
 #endif

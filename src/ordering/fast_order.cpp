@@ -209,40 +209,6 @@ void release_blocks(KAVELON *dt, const StrongGraph &g, const StrongGraph &rev, c
     }
 }
 
-// Puts entry perm[t] of a table at position t, for every t.
-template <typename T>
-void permute_entries(T **table, const std::vector<int32_t> &perm, std::vector<T *> &tmp) {
-    const size_t n = perm.size();
-    for (size_t t = 0; t < n; t++) tmp[t] = table[perm[t]];
-    std::memcpy(table, tmp.data(), n * sizeof(T *));
-}
-
-// Puts column perm[u] of each row at column u, for every u; where is the
-// inverse of perm. A row that is mostly '0', as the rows of large models are,
-// is cleared and its few codes put back at their new columns; a fuller row is
-// gathered through perm. tmp holds n codes, moved at least n / 16 + 1 cells.
-void permute_columns(char **rows, int32_t count, const std::vector<int32_t> &perm,
-                     const std::vector<int32_t> &where, std::vector<char> &tmp,
-                     std::vector<int32_t> &moved) {
-    const int32_t n = static_cast<int32_t>(perm.size());
-    const size_t most_moved = moved.size();
-    for (int32_t r = 0; r < count; r++) {
-        char *row = rows[r];
-        size_t k = 0;
-        int32_t j = kavelon_next_dependency(row, 0, n);
-        for (; j < n && k < most_moved; j = kavelon_next_dependency(row, j + 1, n)) moved[k++] = j;
-        if (j >= n) {
-            // tmp[t] keeps the code that belongs in column where[moved[t]].
-            for (size_t t = 0; t < k; t++) tmp[t] = row[moved[t]];
-            std::memset(row, DEP_NONE, static_cast<size_t>(n));
-            for (size_t t = 0; t < k; t++) row[where[moved[t]]] = tmp[t];
-            continue;
-        }
-        for (int32_t u = 0; u < n; u++) tmp[u] = row[perm[u]];
-        std::memcpy(row, tmp.data(), static_cast<size_t>(n));
-    }
-}
-
 }  // namespace
 
 int kavelon_fast_identify_blocks_subblocks(KAVELON *dt) {
@@ -271,19 +237,11 @@ int kavelon_fast_identify_blocks_subblocks(KAVELON *dt) {
 int kavelon_fast_sort_P(KAVELON *dt) {
     const int32_t n = dt->n;
     std::vector<int32_t> perm, where, count, by_block;
-    std::vector<char *> row_tmp;
-    std::vector<ACTSTATE *> state_tmp;
-    std::vector<char> cell_tmp;
-    std::vector<int32_t> moved_cells;
     try {
         perm.resize(n);
         where.resize(n);
         count.assign(static_cast<size_t>(std::max(dt->nblock, 0)) + 2, 0);
         by_block.resize(n);
-        row_tmp.resize(n);
-        state_tmp.resize(n);
-        cell_tmp.resize(n);
-        moved_cells.resize(static_cast<size_t>(n) / 16 + 1);
     } catch (const std::bad_alloc &) {
         return kavelon_sort_P(dt);
     }
@@ -329,15 +287,9 @@ int kavelon_fast_sort_P(KAVELON *dt) {
     for (int32_t t = 0; t < n && !any_moved; t++) any_moved = perm[t] != t;
     if (!any_moved) return 0;
 
-    // One permutation of every per-activity table: rows and columns of P,
-    // rows of Q, columns of R, the states and both name tables.
-    permute_entries(dt->P, perm, row_tmp);
-    permute_columns(dt->P, n, perm, where, cell_tmp, moved_cells);
-    if (dt->Q != nullptr) permute_entries(dt->Q, perm, row_tmp);
-    if (dt->nR > 0) permute_columns(dt->R, dt->nR, perm, where, cell_tmp, moved_cells);
-    permute_entries(dt->d, perm, state_tmp);
-    permute_entries(dt->design_activity_name, perm, row_tmp);
-    permute_entries(dt->design_data_name, perm, row_tmp);
+    // The same order from the swaps, which need no memory, when the
+    // permutation's work tables cannot be had.
+    if (kavelon_permute_rows(dt, perm.data()) != 0) return kavelon_sort_P(dt);
     return 0;
 }
 
