@@ -43,7 +43,7 @@ TEST(SvgLayout, CellSizeAndLabelsFollowTheSizeOfTheProcess) {
     kavelon_svg_plan_layout(&one, &l);
     EXPECT_EQ(l.cell, 18);
     EXPECT_EQ(l.labels, 1);
-    EXPECT_EQ(l.block_labels, 1);
+    EXPECT_EQ(l.block_index, 0);
 
     SVGREPORT mid = make_report(std::vector<int32_t>(300, 1));
     kavelon_svg_plan_layout(&mid, &l);
@@ -60,23 +60,26 @@ TEST(SvgLayout, CellSizeAndLabelsFollowTheSizeOfTheProcess) {
     kavelon_svg_plan_layout(&big, &l);
     EXPECT_EQ(l.cell, 2);
     EXPECT_EQ(l.labels, 0);
-    EXPECT_EQ(l.block_labels, 0);
+    EXPECT_EQ(l.block_index, 1);
     EXPECT_GE(l.width, l.matrix_x + 2000 * 2);
     EXPECT_GE(l.height, l.matrix_y + 2000 * 2);
 }
 
-TEST(SvgPicture, BlockLabelAvoidsRowsWithMarksBesideTheSquare) {
+TEST(SvgPicture, BlockLabelStandsBesideTheMatrixAtTheMiddleOfItsRows) {
     SVGREPORT r = make_report({3, 1, 1});
-    // The block's first row has feedback just right of the square; its
-    // second row is clear.
-    r.activities[0].marks = {{DEP_WEAK, 3}};
+    // Feedback right of the block's square in every row: the label stays
+    // clear of it, beside the matrix.
+    r.activities[0].marks = {{DEP_WEAK, 3}, {DEP_WEAK, 4}};
+    r.activities[1].marks = {{DEP_STRONG, 3}};
+    r.activities[2].marks = {{DEP_ICD, 4}};
     const std::string svg = picture_of(r);
     SVGLAYOUT l{};
     kavelon_svg_plan_layout(&r, &l);
-    const double y = l.matrix_y + 1 * l.cell + l.cell / 2.0 + 0.35 * l.font;
+    EXPECT_GE(l.block_labels_x, l.matrix_x + 5 * l.cell);
+    const double y = l.matrix_y + 1.5 * l.cell + (SVG_TEXT_ASCENT - SVG_TEXT_DESCENT) / 2 * l.font;
     char expected[128];
     std::snprintf(expected, sizeof expected, "<text x=\"%g\" y=\"%g\" class=\"bl-c\"><title>Block 1: coupled",
-                  l.matrix_x + 3 * l.cell + 3, y);
+                  l.block_labels_x, y);
     EXPECT_NE(svg.find(expected), std::string::npos) << expected;
 }
 
