@@ -27,6 +27,7 @@ constexpr double SWATCH = 14;        // side of a legend swatch, about the heigh
 constexpr double ITEM_GAP = 16;      // between two legend entries
 constexpr double INDEX_FONT = 10;
 constexpr double INDEX_LINE = 14;
+constexpr const char *INDEX_HEADING = "Block index";
 
 // Height of a line of text, and the baseline that centres such a line on y.
 double text_height(double font) { return (SVG_TEXT_ASCENT + SVG_TEXT_DESCENT) * font; }
@@ -442,6 +443,8 @@ void put_block_names(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
         std::fprintf(out, "</g>\n");
         return;
     }
+    std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-weight=\"bold\">%s</text>\n", l->index_x,
+                 l->matrix_y - 4 - SVG_TEXT_DESCENT * TEXT_FONT, INDEX_HEADING);
     std::fprintf(out, "<g font-weight=\"bold\" font-size=\"%g\">\n", INDEX_FONT);
     for (size_t k = 0; k < r->blocks.size(); k++) {
         const SVGBLOCK &b = r->blocks[k];
@@ -515,7 +518,8 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
         for (const SVGBLOCK &b : r->blocks) widest = std::max(widest, bold_width(block_index_entry(b), INDEX_FONT));
         l->index_column_width = widest + 16;
         const size_t columns = (nb + static_cast<size_t>(l->index_rows) - 1) / static_cast<size_t>(l->index_rows);
-        right = l->index_x + static_cast<double>(columns) * l->index_column_width - 16;
+        right = l->index_x + std::max(static_cast<double>(columns) * l->index_column_width - 16,
+                                      bold_width(INDEX_HEADING, TEXT_FONT));
         body_bottom_extra = std::max(0.0, l->index_rows * INDEX_LINE - body_height);
     }
     const double drawing_width = right - MARGIN;
