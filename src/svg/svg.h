@@ -100,6 +100,9 @@ std::string kavelon_svg_escape_text(const std::string &text);
 // Width of a text as the picture shows it (after the clean-up of
 // kavelon_svg_escape_text), at the given font size, bold or not.
 double kavelon_svg_text_width(const std::string &text, double font, int32_t bold);
+// Bytes of the longest start of the text, in whole characters, that is at
+// most max_width wide.
+size_t kavelon_svg_fit_prefix(const std::string &text, double font, int32_t bold, double max_width);
 // The text itself if it is at most max_width wide, otherwise as many of its
 // first characters as leave room for an ellipsis, and the ellipsis; empty if
 // not even the ellipsis fits. Never cuts inside a UTF-8 sequence.

@@ -10,6 +10,7 @@ namespace {
 
 constexpr double MARGIN = 16;
 constexpr double TITLE_FONT = 20;
+constexpr size_t TITLE_LINES = 3;    // a long title wraps onto this many lines, the last cut if need be
 constexpr double TEXT_FONT = 12;
 constexpr double LINE = 18;          // line height of the texts above the matrix
 constexpr int32_t LARGEST_CELL = 18;
@@ -405,8 +406,23 @@ void put_legend(FILE *out, const SVGLAYOUT *l, const std::vector<LEGENDITEM> &it
 
 // The texts above the matrix as the picture shows them: the title and the
 // header lines cut at the text limit.
-std::string shown_title(const SVGREPORT *r, const SVGLAYOUT *l) {
-    return kavelon_svg_fit_text(r->name.empty() ? "Design structure matrix" : r->name, TITLE_FONT, 1, l->text_limit);
+// The title as shown: wrapped at spaces onto up to TITLE_LINES lines of the
+// text limit; a word wider than a line, or what the last line cannot hold,
+// is cut with an ellipsis.
+std::vector<std::string> title_lines(const SVGREPORT *r, const SVGLAYOUT *l) {
+    std::string rest = r->name.empty() ? "Design structure matrix" : r->name;
+    std::vector<std::string> lines;
+    while (lines.size() + 1 < TITLE_LINES) {
+        const size_t fit = kavelon_svg_fit_prefix(rest, TITLE_FONT, 1, l->text_limit);
+        if (fit == rest.size()) break;
+        const size_t space = rest.rfind(' ', fit);
+        if (space == std::string::npos || space == 0) break;
+        lines.push_back(rest.substr(0, space));
+        const size_t next = rest.find_first_not_of(' ', space);
+        rest = next == std::string::npos ? "" : rest.substr(next);
+    }
+    lines.push_back(kavelon_svg_fit_text(rest, TITLE_FONT, 1, l->text_limit));
+    return lines;
 }
 std::vector<std::string> shown_header_lines(const SVGREPORT *r, const SVGLAYOUT *l) {
     std::vector<std::string> lines = header_lines(r);
@@ -529,8 +545,12 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
     // Down: title, header lines, legend, caption, column labels, matrix.
     double y = MARGIN;
     l->title_y = y + SVG_TEXT_ASCENT * TITLE_FONT;
-    y += text_height(TITLE_FONT) + 4;
-    double text_right = MARGIN + bold_width(shown_title(r, l), TITLE_FONT);
+    double text_right = 0;
+    for (const std::string &line : title_lines(r, l)) {
+        text_right = std::max(text_right, MARGIN + bold_width(line, TITLE_FONT));
+        y += text_height(TITLE_FONT);
+    }
+    y += 4;
     for (const std::string &line : shown_header_lines(r, l)) {
         text_right = std::max(text_right, MARGIN + text_width(line, TEXT_FONT));
         y += LINE;
@@ -588,9 +608,13 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
     std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n");
 
     // Title, header values, legend and caption.
-    std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-size=\"%g\" font-weight=\"bold\">%s</text>\n", MARGIN, l->title_y,
-                 TITLE_FONT, kavelon_svg_escape_text(shown_title(r, l)).c_str());
-    double y = l->title_y - SVG_TEXT_ASCENT * TITLE_FONT + text_height(TITLE_FONT) + 4;
+    double y = l->title_y - SVG_TEXT_ASCENT * TITLE_FONT;
+    for (const std::string &line : title_lines(r, l)) {
+        std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-size=\"%g\" font-weight=\"bold\">%s</text>\n", MARGIN,
+                     y + SVG_TEXT_ASCENT * TITLE_FONT, TITLE_FONT, kavelon_svg_escape_text(line).c_str());
+        y += text_height(TITLE_FONT);
+    }
+    y += 4;
     for (const std::string &line : shown_header_lines(r, l)) {
         std::fprintf(out, "<text x=\"%g\" y=\"%g\" fill=\"#333\">%s</text>\n", MARGIN,
                      centred_baseline(y + LINE / 2, TEXT_FONT), kavelon_svg_escape_text(line).c_str());

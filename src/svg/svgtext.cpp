@@ -193,12 +193,8 @@ double kavelon_svg_text_width(const std::string &text, double font, int32_t bold
     return static_cast<double>(units) * font / FONT_UNITS;
 }
 
-std::string kavelon_svg_fit_text(const std::string &text, double font, int32_t bold, double max_width) {
-    if (kavelon_svg_text_width(text, font, bold) <= max_width) return text;
-    const std::string ellipsis = "\xE2\x80\xA6";  // U+2026 HORIZONTAL ELLIPSIS
-    // Whole characters only, as many as leave room for the ellipsis.
-    const int64_t room = static_cast<int64_t>(max_width / font * FONT_UNITS) - char_units(0x2026, bold != 0);
-    if (room < 0) return "";
+size_t kavelon_svg_fit_prefix(const std::string &text, double font, int32_t bold, double max_width) {
+    const int64_t room = static_cast<int64_t>(max_width / font * FONT_UNITS);
     int64_t units = 0;
     size_t cut = 0;
     while (cut < text.size()) {
@@ -208,5 +204,14 @@ std::string kavelon_svg_fit_text(const std::string &text, double font, int32_t b
         if (units > room) break;
         cut += len;
     }
-    return text.substr(0, cut) + ellipsis;
+    return cut;
+}
+
+std::string kavelon_svg_fit_text(const std::string &text, double font, int32_t bold, double max_width) {
+    if (kavelon_svg_text_width(text, font, bold) <= max_width) return text;
+    // Whole characters only, as many as leave room for the ellipsis.
+    const double ellipsis_width = static_cast<double>(char_units(0x2026, bold != 0)) * font / FONT_UNITS;
+    if (max_width < ellipsis_width) return "";
+    return text.substr(0, kavelon_svg_fit_prefix(text, font, bold, max_width - ellipsis_width)) +
+           "\xE2\x80\xA6";  // U+2026 HORIZONTAL ELLIPSIS
 }

@@ -83,6 +83,32 @@ TEST(SvgPicture, BlockLabelStandsBesideTheMatrixAtTheMiddleOfItsRows) {
     EXPECT_NE(svg.find(expected), std::string::npos) << expected;
 }
 
+TEST(SvgPicture, LongTitleWrapsAtSpacesAndOnlyItsLastLineIsCut) {
+    SVGREPORT r = make_report({1, 1});
+    std::string words;
+    for (int i = 0; i < 14; i++) words += (i ? " " : "") + std::string("WEIGHT") + std::to_string(i);
+    r.name = words + " (REVISION C)";
+    std::string svg = picture_of(r);
+    // Lines of at most 1000 pixels: 14 words of about 95 pixels and the
+    // revision take two lines, every word kept.
+    std::string shown;
+    for (size_t at = 0; (at = svg.find("font-size=\"20\" font-weight=\"bold\">", at)) != std::string::npos;) {
+        at = svg.find('>', at) + 1;
+        shown += (shown.empty() ? "" : " ") + svg.substr(at, svg.find('<', at) - at);
+    }
+    EXPECT_EQ(shown, r.name);
+    // Three lines at most; a word wider than a line is cut.
+    r.name = words + " " + words + " " + words + " " + std::string(200, 'W');
+    svg = picture_of(r);
+    EXPECT_NE(svg.find(">WEIGHT0 WEIGHT1 "), std::string::npos);
+    // (The document's own title, a tooltip, keeps the whole name.)
+    EXPECT_EQ(svg.find(std::string(100, 'W'), svg.find("</title>")), std::string::npos);
+    size_t lines = 0;
+    for (size_t at = 0; (at = svg.find("font-size=\"20\" font-weight=\"bold\">", at)) != std::string::npos; at++) lines++;
+    EXPECT_EQ(lines, 3u);
+    EXPECT_NE(svg.find("\xE2\x80\xA6</text>"), std::string::npos);
+}
+
 TEST(SvgPicture, LabelsGiveWayToRulersButTooltipsStay) {
     SVGREPORT r = make_report(std::vector<int32_t>(500, 1));
     r.activities[499].name = "the last activity";
