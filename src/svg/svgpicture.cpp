@@ -325,10 +325,14 @@ double legend_right(const std::vector<LEGENDITEM> &items, const SVGLAYOUT *l) {
     return right;
 }
 
+// One rectangle of a legend swatch; style is empty or a style attribute.
+void put_swatch_rect(FILE *out, const char *cls, const char *style, double x, double y, double w, double h) {
+    std::fprintf(out, "<rect class=\"%s\"%s x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", cls, style, x, y, w, h);
+}
+
 void put_legend(FILE *out, const SVGLAYOUT *l, const std::vector<LEGENDITEM> &items) {
     const double s = SWATCH;
     const bool tiny = l->cell < SMALLEST_SHAPED_CELL;
-    const char *t = tiny ? " t" : "";
     std::fprintf(out, "<g class=\"legend\">\n");
     for (const LEGENDITEM &it : items) {
         const double x = it.x;
@@ -339,41 +343,29 @@ void put_legend(FILE *out, const SVGLAYOUT *l, const std::vector<LEGENDITEM> &it
             case LG_ICD:
                 if (tiny) {
                     // The marks as the matrix shows them: whole cells in three shades.
-                    std::fprintf(out, "<rect class=\"%s t\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n",
-                                 it.swatch == LG_STRONG ? "s" : it.swatch == LG_WEAK ? "w" : "i", x + 2, y + 2,
-                                 s - 4, s - 4);
+                    put_swatch_rect(out, it.swatch == LG_STRONG ? "s t" : it.swatch == LG_WEAK ? "w t" : "i t", "",
+                                    x + 2, y + 2, s - 4, s - 4);
                 } else if (it.swatch == LG_STRONG) {
-                    std::fprintf(out, "<rect class=\"s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x + 2,
-                                 y + 2, s - 4, s - 4);
+                    put_swatch_rect(out, "s", "", x + 2, y + 2, s - 4, s - 4);
                 } else if (it.swatch == LG_WEAK) {
                     std::fprintf(out, "<circle class=\"w\" cx=\"%g\" cy=\"%g\" r=\"%g\"/>\n", x + s / 2, y + s / 2,
                                  0.32 * s);
                 } else {
-                    std::fprintf(out,
-                                 "<rect class=\"i\" style=\"stroke-width:1.5\" x=\"%g\" y=\"%g\" width=\"%g\" "
-                                 "height=\"%g\"/>\n",
-                                 x + 3, y + 3, s - 6, s - 6);
+                    put_swatch_rect(out, "i", " style=\"stroke-width:1.5\"", x + 3, y + 3, s - 6, s - 6);
                 }
                 break;
             case LG_DIAGONAL:
-                std::fprintf(out, "<rect class=\"x\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y, s, s);
+                put_swatch_rect(out, "x", "", x, y, s, s);
                 break;
             case LG_FEEDBACK:
-                std::fprintf(out, "<rect class=\"fb\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y, s, s);
-                std::fprintf(out, "<rect class=\"s%s f\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", t, x + 2,
-                             y + 2, s - 4, s - 4);
+                put_swatch_rect(out, "fb", "", x, y, s, s);
+                put_swatch_rect(out, tiny ? "s t f" : "s f", "", x + 2, y + 2, s - 4, s - 4);
                 break;
             case LG_COUPLED:
-                std::fprintf(out,
-                             "<rect class=\"bc\" style=\"stroke-width:2\" x=\"%g\" y=\"%g\" width=\"%g\" "
-                             "height=\"%g\"/>\n",
-                             x + 1, y + 1, s - 2, s - 2);
+                put_swatch_rect(out, "bc", " style=\"stroke-width:2\"", x + 1, y + 1, s - 2, s - 2);
                 break;
             case LG_INDEPENDENT:
-                std::fprintf(out,
-                             "<rect class=\"bi\" style=\"stroke-width:1.5\" x=\"%g\" y=\"%g\" width=\"%g\" "
-                             "height=\"%g\"/>\n",
-                             x + 1, y + 1, s - 2, s - 2);
+                put_swatch_rect(out, "bi", " style=\"stroke-width:1.5\"", x + 1, y + 1, s - 2, s - 2);
                 break;
             case LG_BLOCK_NAME: {
                 double tx = x;
@@ -387,15 +379,13 @@ void put_legend(FILE *out, const SVGLAYOUT *l, const std::vector<LEGENDITEM> &it
                 break;
             }
             case LG_BANDS:
-                std::fprintf(out, "<rect class=\"strip\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", x, y,
-                             s / 2, s);
-                std::fprintf(out, "<rect class=\"strip2\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n",
-                             x + s / 2, y, s / 2, s);
+                put_swatch_rect(out, "strip", "", x, y, s / 2, s);
+                put_swatch_rect(out, "strip2", "", x + s / 2, y, s / 2, s);
                 break;
             case LG_CONSTRAINTS:
             case LG_OUTPUTS:
-                std::fprintf(out, "<rect class=\"%s\" style=\"stroke:#333\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n",
-                             it.swatch == LG_CONSTRAINTS ? "rq" : "ro", x + 0.5, y + 0.5, s - 1, s - 1);
+                put_swatch_rect(out, it.swatch == LG_CONSTRAINTS ? "rq" : "ro", " style=\"stroke:#333\"", x + 0.5,
+                                y + 0.5, s - 1, s - 1);
                 break;
         }
         std::fprintf(out, "<text x=\"%g\" y=\"%g\">%s</text>\n", x + swatch_width(l, it.swatch) + 5,

@@ -12,6 +12,7 @@
 #include <set>
 #include <sstream>
 
+#include "picture_of.h"
 #include "svg.h"
 
 namespace {
@@ -179,17 +180,6 @@ void expect_no_collisions(const std::string &svg, const std::string &what) {
         if (cls == "bk-i") cls = "bk-c";                   // one bracket shows both kinds
         if (p.legend_classes.count(cls) == 0) fault("no legend entry for shapes of class " + cls);
     }
-}
-
-std::string picture_of(const SVGREPORT &report) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buffer, &size);
-    kavelon_svg_write_picture(&report, out);
-    std::fclose(out);
-    std::string s(buffer, size);
-    std::free(buffer);
-    return s;
 }
 
 // Every block's name is in the picture, beside its rows or in the index.

@@ -5,20 +5,10 @@
 
 #include <cstdlib>
 
+#include "picture_of.h"
 #include "svg.h"
 
 namespace {
-
-std::string picture_of(const SVGREPORT &report) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buffer, &size);
-    kavelon_svg_write_picture(&report, out);
-    std::fclose(out);
-    std::string s(buffer, size);
-    std::free(buffer);
-    return s;
-}
 
 // n activities "a1", "a2", ... producing "d1", "d2", ..., in blocks of the
 // given sizes (coupled where the size is above 1).
