@@ -52,26 +52,42 @@ struct SVGREPORT {
     std::vector<std::string> constraints;
 };
 
-// Geometry of the picture, worked out from the report alone.
+// Geometry of the picture, worked out from the report alone. Every text is
+// placed from its measured width, so that none leaves the canvas or runs
+// into another text or a mark.
 struct SVGLAYOUT {
     int32_t cell;          // side of one matrix cell
     int32_t gap;           // space between the activity matrix and the extra rows/columns
-    int32_t labels;        // 1 when row and column labels are drawn
+    int32_t labels;        // 1 when row and column labels are drawn, 0 for rulers
     double font;           // label font size
-    int32_t block_labels;  // 1 when the block squares carry their labels
-    double number_width;   // width of the row number column
-    double row_label_width;     // row numbers and names together
-    double column_label_height; // column numbers and names together
+    int32_t block_index;   // 1 when the blocks are named in an index beside the matrix, 0 beside their rows
+    double text_limit;     // the title and the header lines are cut at this width
+    double legend_limit;   // the legend wraps at this width
+    double title_y;        // baseline of the title
+    double legend_y;       // top of the legend
+    double caption_y;      // baseline of the caption
+    double number_width;   // widest row number (ruler: widest tick number)
+    double name_width;     // widest row name as shown
+    double column_number_height;  // widest column number, standing upright
+    double column_label_height;   // room above the matrix for column numbers and names (or the ruler)
     double matrix_x;       // top-left corner of the activity matrix
     double matrix_y;
+    double block_labels_x; // left edge of the block labels beside the matrix
     double constraints_x;  // left edge of the constraint columns
     double outputs_y;      // top edge of the output rows
+    double index_x;        // left edge of the block index
+    int32_t index_rows;    // block index entries in one column of the index
+    double index_column_width;
     double width;          // whole picture
     double height;
 };
 
-// Labels longer than this many characters are cut and end in an ellipsis.
-constexpr int32_t SVG_LABEL_CHARS = 40;
+// The picture's font, whose advance widths kavelon-svg measures texts with;
+// the others are narrower, so that a text measured for it fits in them too.
+constexpr const char *SVG_FONT_FAMILY = "DejaVu Sans, Arial, Helvetica, sans-serif";
+// A line of text reaches this far above and below its baseline, in font sizes.
+constexpr double SVG_TEXT_ASCENT = 1901.0 / 2048;
+constexpr double SVG_TEXT_DESCENT = 483.0 / 2048;
 
 // Text handling.
 // Expands the five predefined entities and numeric character references;
@@ -81,11 +97,16 @@ std::string kavelon_svg_decode_text(const char *text);
 // and '"', and replaces bytes that are not valid UTF-8 and characters that
 // XML does not allow by U+FFFD.
 std::string kavelon_svg_escape_text(const std::string &text);
-// Number of characters (not bytes) of a UTF-8 text.
-int32_t kavelon_svg_count_chars(const std::string &text);
-// The text itself up to max_chars characters, otherwise its first
-// max_chars - 1 characters and an ellipsis.
-std::string kavelon_svg_shorten_text(const std::string &text, int32_t max_chars);
+// Width of a text as the picture shows it (after the clean-up of
+// kavelon_svg_escape_text), at the given font size, bold or not.
+double kavelon_svg_text_width(const std::string &text, double font, int32_t bold);
+// Bytes of the longest start of the text, in whole characters, that is at
+// most max_width wide.
+size_t kavelon_svg_fit_prefix(const std::string &text, double font, int32_t bold, double max_width);
+// The text itself if it is at most max_width wide, otherwise as many of its
+// first characters as leave room for an ellipsis, and the ellipsis; empty if
+// not even the ellipsis fits. Never cuts inside a UTF-8 sequence.
+std::string kavelon_svg_fit_text(const std::string &text, double font, int32_t bold, double max_width);
 
 // Reads the report tree under root into report. source names the report in
 // messages. Returns 0, or 1 after one line on standard error.

@@ -1,5 +1,6 @@
 // Texts between the report and the picture: references expanded on the way
-// in, escaping and UTF-8 clean-up on the way out, labels cut to length.
+// in, escaping and UTF-8 clean-up on the way out, texts measured with the
+// font's own advance widths and labels cut to a width.
 #include <algorithm>
 #include <cstring>
 
@@ -95,6 +96,44 @@ size_t decode_utf8(const std::string &s, size_t i, uint32_t *c) {
     return len;
 }
 
+// One run of code points that share an advance width, in font units.
+struct WIDTHRUN {
+    uint32_t first;
+    uint32_t last;
+    int32_t width;
+};
+
+#include "svgfontwidths.inc"
+
+// A character the font lacks is drawn from some other font the viewer has;
+// its width is not known, so it is taken wide enough for the ideographs and
+// most emoji of the usual fallback fonts.
+constexpr int32_t FALLBACK_WIDTH = FONT_UNITS * 13 / 10;
+
+int32_t char_units(uint32_t c, bool bold) {
+    const WIDTHRUN *runs = bold ? BOLD_WIDTHS : REGULAR_WIDTHS;
+    const size_t count = bold ? sizeof BOLD_WIDTHS / sizeof BOLD_WIDTHS[0]
+                              : sizeof REGULAR_WIDTHS / sizeof REGULAR_WIDTHS[0];
+    const WIDTHRUN *end = runs + count;
+    const WIDTHRUN *run = std::lower_bound(runs, end, c, [](const WIDTHRUN &r, uint32_t v) { return r.last < v; });
+    if (run != end && run->first <= c) return run->width;
+    return FALLBACK_WIDTH;
+}
+
+// The next character as the picture shows it, starting at text[i]: a byte
+// that is not valid UTF-8, or a character XML does not allow, shows as the
+// replacement character (see kavelon_svg_escape_text), and the renderer
+// shows a tab or a line break as a space. Returns the bytes taken.
+size_t shown_char(const std::string &text, size_t i, uint32_t *c) {
+    const size_t len = decode_utf8(text, i, c);
+    if (len == 0 || !is_xml_char(*c)) {
+        *c = 0xFFFD;
+        return len == 0 ? 1 : len;
+    }
+    if (*c == '\t' || *c == '\n' || *c == '\r') *c = ' ';
+    return len;
+}
+
 }  // namespace
 
 std::string kavelon_svg_decode_text(const char *text) {
@@ -143,24 +182,36 @@ std::string kavelon_svg_escape_text(const std::string &text) {
     return out;
 }
 
-int32_t kavelon_svg_count_chars(const std::string &text) {
-    int32_t count = 0;
-    for (const char ch : text) {
-        if ((static_cast<unsigned char>(ch) & 0xC0) != 0x80) count++;
+double kavelon_svg_text_width(const std::string &text, double font, int32_t bold) {
+    int64_t units = 0;
+    size_t i = 0;
+    while (i < text.size()) {
+        uint32_t c = 0;
+        i += shown_char(text, i, &c);
+        units += char_units(c, bold != 0);
     }
-    return count;
+    return static_cast<double>(units) * font / FONT_UNITS;
 }
 
-std::string kavelon_svg_shorten_text(const std::string &text, int32_t max_chars) {
-    if (max_chars < 1 || kavelon_svg_count_chars(text) <= max_chars) return text;
-    // Keep max_chars - 1 characters: cut before the start of the next one.
-    int32_t kept = 0;
+size_t kavelon_svg_fit_prefix(const std::string &text, double font, int32_t bold, double max_width) {
+    const int64_t room = static_cast<int64_t>(max_width / font * FONT_UNITS);
+    int64_t units = 0;
     size_t cut = 0;
-    for (; cut < text.size(); cut++) {
-        if ((static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80) {
-            if (kept == max_chars - 1) break;
-            kept++;
-        }
+    while (cut < text.size()) {
+        uint32_t c = 0;
+        const size_t len = shown_char(text, cut, &c);
+        units += char_units(c, bold != 0);
+        if (units > room) break;
+        cut += len;
     }
-    return text.substr(0, cut) + "\xE2\x80\xA6";  // U+2026 HORIZONTAL ELLIPSIS
+    return cut;
+}
+
+std::string kavelon_svg_fit_text(const std::string &text, double font, int32_t bold, double max_width) {
+    if (kavelon_svg_text_width(text, font, bold) <= max_width) return text;
+    // Whole characters only, as many as leave room for the ellipsis.
+    const double ellipsis_width = static_cast<double>(char_units(0x2026, bold != 0)) * font / FONT_UNITS;
+    if (max_width < ellipsis_width) return "";
+    return text.substr(0, kavelon_svg_fit_prefix(text, font, bold, max_width - ellipsis_width)) +
+           "\xE2\x80\xA6";  // U+2026 HORIZONTAL ELLIPSIS
 }

@@ -5,20 +5,10 @@
 
 #include <cstdlib>
 
+#include "picture_of.h"
 #include "svg.h"
 
 namespace {
-
-std::string picture_of(const SVGREPORT &report) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buffer, &size);
-    kavelon_svg_write_picture(&report, out);
-    std::fclose(out);
-    std::string s(buffer, size);
-    std::free(buffer);
-    return s;
-}
 
 // n activities "a1", "a2", ... producing "d1", "d2", ..., in blocks of the
 // given sizes (coupled where the size is above 1).
@@ -43,7 +33,7 @@ TEST(SvgLayout, CellSizeAndLabelsFollowTheSizeOfTheProcess) {
     kavelon_svg_plan_layout(&one, &l);
     EXPECT_EQ(l.cell, 18);
     EXPECT_EQ(l.labels, 1);
-    EXPECT_EQ(l.block_labels, 1);
+    EXPECT_EQ(l.block_index, 0);
 
     SVGREPORT mid = make_report(std::vector<int32_t>(300, 1));
     kavelon_svg_plan_layout(&mid, &l);
@@ -60,24 +50,53 @@ TEST(SvgLayout, CellSizeAndLabelsFollowTheSizeOfTheProcess) {
     kavelon_svg_plan_layout(&big, &l);
     EXPECT_EQ(l.cell, 2);
     EXPECT_EQ(l.labels, 0);
-    EXPECT_EQ(l.block_labels, 0);
+    EXPECT_EQ(l.block_index, 1);
     EXPECT_GE(l.width, l.matrix_x + 2000 * 2);
     EXPECT_GE(l.height, l.matrix_y + 2000 * 2);
 }
 
-TEST(SvgPicture, BlockLabelAvoidsRowsWithMarksBesideTheSquare) {
+TEST(SvgPicture, BlockLabelStandsBesideTheMatrixAtTheMiddleOfItsRows) {
     SVGREPORT r = make_report({3, 1, 1});
-    // The block's first row has feedback just right of the square; its
-    // second row is clear.
-    r.activities[0].marks = {{DEP_WEAK, 3}};
+    // Feedback right of the block's square in every row: the label stays
+    // clear of it, beside the matrix.
+    r.activities[0].marks = {{DEP_WEAK, 3}, {DEP_WEAK, 4}};
+    r.activities[1].marks = {{DEP_STRONG, 3}};
+    r.activities[2].marks = {{DEP_ICD, 4}};
     const std::string svg = picture_of(r);
     SVGLAYOUT l{};
     kavelon_svg_plan_layout(&r, &l);
-    const double y = l.matrix_y + 1 * l.cell + l.cell / 2.0 + 0.35 * l.font;
+    EXPECT_GE(l.block_labels_x, l.matrix_x + 5 * l.cell);
+    const double y = l.matrix_y + 1.5 * l.cell + (SVG_TEXT_ASCENT - SVG_TEXT_DESCENT) / 2 * l.font;
     char expected[128];
     std::snprintf(expected, sizeof expected, "<text x=\"%g\" y=\"%g\" class=\"bl-c\"><title>Block 1: coupled",
-                  l.matrix_x + 3 * l.cell + 3, y);
+                  l.block_labels_x, y);
     EXPECT_NE(svg.find(expected), std::string::npos) << expected;
+}
+
+TEST(SvgPicture, LongTitleWrapsAtSpacesAndOnlyItsLastLineIsCut) {
+    SVGREPORT r = make_report({1, 1});
+    std::string words;
+    for (int i = 0; i < 14; i++) words += (i ? " " : "") + std::string("WEIGHT") + std::to_string(i);
+    r.name = words + " (REVISION C)";
+    std::string svg = picture_of(r);
+    // Lines of at most 1000 pixels: 14 words of about 95 pixels and the
+    // revision take two lines, every word kept.
+    std::string shown;
+    for (size_t at = 0; (at = svg.find("font-size=\"20\" font-weight=\"bold\">", at)) != std::string::npos;) {
+        at = svg.find('>', at) + 1;
+        shown += (shown.empty() ? "" : " ") + svg.substr(at, svg.find('<', at) - at);
+    }
+    EXPECT_EQ(shown, r.name);
+    // Three lines at most; a word wider than a line is cut.
+    r.name = words + " " + words + " " + words + " " + std::string(200, 'W');
+    svg = picture_of(r);
+    EXPECT_NE(svg.find(">WEIGHT0 WEIGHT1 "), std::string::npos);
+    // (The document's own title, a tooltip, keeps the whole name.)
+    EXPECT_EQ(svg.find(std::string(100, 'W'), svg.find("</title>")), std::string::npos);
+    size_t lines = 0;
+    for (size_t at = 0; (at = svg.find("font-size=\"20\" font-weight=\"bold\">", at)) != std::string::npos; at++) lines++;
+    EXPECT_EQ(lines, 3u);
+    EXPECT_NE(svg.find("\xE2\x80\xA6</text>"), std::string::npos);
 }
 
 TEST(SvgPicture, LabelsGiveWayToRulersButTooltipsStay) {

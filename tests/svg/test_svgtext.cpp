@@ -1,5 +1,5 @@
 // Texts of kavelon-svg: references expanded, escaping and UTF-8 clean-up,
-// labels cut at a character boundary.
+// texts measured and labels cut at a width on a character boundary.
 #include <gtest/gtest.h>
 
 #include "svg.h"
@@ -46,16 +46,46 @@ TEST(SvgEscape, InvalidBytesAndForbiddenCharactersBecomeReplacementCharacters) {
     EXPECT_EQ(kavelon_svg_escape_text("\xEF\xBF\xBE"), FFFD);                   // U+FFFE
 }
 
-TEST(SvgShorten, CutsAtCharactersWithAnEllipsis) {
-    const std::string forty(40, 'a');
-    EXPECT_EQ(kavelon_svg_shorten_text(forty, 40), forty);
-    EXPECT_EQ(kavelon_svg_shorten_text(forty + "b", 40), std::string(39, 'a') + "\xE2\x80\xA6");
+// Widths are checked at a font size of 2048, where a character's width is
+// its advance in the font's units.
+TEST(SvgTextWidth, AdvancesOfTheFontAsThePictureShowsTheText) {
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("Wai", 2048, 0), 2025 + 1255 + 569);
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("Wai", 2048, 1), 2259 + 1382 + 702);
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("W", 12, 0), 2025 * 12 / 2048.0);
+    // What the picture shows instead: a space for a tab or a line break,
+    // the replacement character for a byte that is not UTF-8 or a
+    // character XML does not allow.
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("\t\n\r", 2048, 0), 3 * 651);
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("\xC3", 2048, 0), 2100);
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("\x01\xEF\xBF\xBE", 2048, 0), 2 * 2100);
+    // A character the font lacks (an ideograph) gets the wide fallback.
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("\xE4\xB8\x80", 2048, 0), 2048 * 13 / 10);
+    EXPECT_DOUBLE_EQ(kavelon_svg_text_width("", 12, 1), 0);
+}
+
+TEST(SvgFitText, CutsAtAWidthWithAnEllipsisAndNeverInsideACharacter) {
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const std::string w40(40, 'W');
+    const double w = 2025 * 12 / 2048.0;
+    EXPECT_EQ(kavelon_svg_fit_text(w40, 12, 0, 40 * w), w40);
+    // One W less and the ellipsis (as wide as a font size) in its place: 38
+    // W's fit with it, 39 would not.
+    EXPECT_EQ(kavelon_svg_fit_text(w40, 12, 0, 40 * w - 0.01), std::string(38, 'W') + ellipsis);
+    // The same room holds more narrow letters than capitals.
+    EXPECT_EQ(kavelon_svg_fit_text(std::string(200, 'i'), 12, 0, 20 * w),
+              std::string(static_cast<size_t>((20 * 2025 - 2048) / 569), 'i') + ellipsis);
+    // Two-byte characters are kept or dropped whole.
     std::string accents;
     for (int i = 0; i < 41; i++) accents += "\xC3\xA9";
-    const std::string cut = kavelon_svg_shorten_text(accents, 40);
-    EXPECT_EQ(kavelon_svg_count_chars(cut), 40);
-    EXPECT_EQ(cut, accents.substr(0, 78) + "\xE2\x80\xA6");
-    EXPECT_EQ(kavelon_svg_shorten_text("", 40), "");
+    const std::string cut = kavelon_svg_fit_text(accents, 2048, 0, 10 * 1260 + 2048);
+    EXPECT_EQ(cut, accents.substr(0, 20) + ellipsis);
+    // A stray byte counts as the replacement character it shows as.
+    EXPECT_EQ(kavelon_svg_fit_text("\xFF\xFF\xFF\xFF", 2048, 0, 2100 + 2048), "\xFF" + ellipsis);
+    EXPECT_EQ(kavelon_svg_fit_text("abc", 12, 0, 1), "");  // not even the ellipsis fits
+    EXPECT_EQ(kavelon_svg_fit_text("", 12, 0, 0), "");
+    for (const double room : {10.0, 55.5, 100.0, 333.0}) {
+        EXPECT_LE(kavelon_svg_text_width(kavelon_svg_fit_text(w40, 12, 1, room), 12, 1), room) << room;
+    }
 }
 
 }  // namespace
