@@ -205,7 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         }
     }
     free_model(dt);
-    free_XMLENTITY(dt.root);
+    free_XMLENTITY(dt.entities);
     std::free(dt.xml_filename);
     std::free(dt.output_filename);
     return 0;

@@ -16,6 +16,17 @@ void print_banner() {
     std::fprintf(stdout, " Orders the activities of a design process into blocks\n\n");
 }
 
+// The document's root among the top-level entities: an XML declaration,
+// other processing instructions and comments may stand before it and are
+// passed over. When nothing else is there, the first entity stays the root,
+// so that the root check names what the file holds.
+XMLENTITY *document_root(XMLENTITY *first) {
+    for (XMLENTITY *e = first; e != nullptr; e = e->next) {
+        if (e->type != XMLENTITY_PI && e->type != XMLENTITY_COMMENT) return e;
+    }
+    return first;
+}
+
 // Ends the run after a failed stage: one line naming the stage.
 int stage_failed(const char *message) {
     std::fputs(message, stderr);
@@ -75,7 +86,8 @@ int kavelon_read_xml_file(KAVELON *dt) {
         return 1;
     }
     int errflag = 0;
-    dt->root = readfile_XMLENTITY(in, &errflag);
+    dt->entities = readfile_XMLENTITY(in, &errflag);
+    dt->root = document_root(dt->entities);
     std::fclose(in);
     if (dt->root == nullptr) return 1;
     if (errflag != 0) return 1;
