@@ -283,27 +283,60 @@ void report_name_duplicates(char *const *table, int count, const char *message, 
     }
 }
 
+// The consumer whose dependency elements are being entered: its kind
+// ("design_activity" or "output"), its index among its kind and its name.
+struct Consumer {
+    const char *kind;
+    int index;
+    const char *name;
+};
+
+// Element name of the dependency that last named each data item of one
+// consumer, so that a dependency overwritten by a later one is not lost
+// without a word.
+using KindsNamed = std::unordered_map<std::string_view, const char *>;
+
+void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
+                     const XMLENTITY *c) {
+    const auto [entry, fresh] = named.try_emplace(c->text, c->name);
+    if (fresh) return;
+    if (!same(entry->second, c->name)) {
+        std::fprintf(stderr,
+                     " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
+                     "counts\n",
+                     who.kind, xmlnulltext(who.name), c->text, c->name, entry->second);
+    } else if (dt->warnings == 1) {
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
+                     who.index, xmlnulltext(who.name), c->text, c->name);
+    }
+    entry->second = c->name;
+}
+
 // Enters every dependency element under `consumer` into its row of the
 // activity matrix (P or R) or, failing that, of the constraint matrix (Q or
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere; `not_found` is the message for it,
 // taking the consumer's name, the element's name and its text.
-bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char *activity_row,
-                        char *constraint_row, const char *not_found, const char *name) {
+bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
+                        char *activity_row, char *constraint_row, const char *not_found,
+                        const Consumer &who) {
     bool all_found = true;
+    KindsNamed named;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);
         if (j >= 0) {
+            note_dependency(dt, who, named, c);
             activity_row[j] = dependency_code(c->name);
             continue;
         }
         const int k = first_named(index.constraints, c->text);
         if (k >= 0) {
+            note_dependency(dt, who, named, c);
             constraint_row[k] = dependency_code(c->name);
             continue;
         }
-        std::fprintf(stderr, not_found, xmlnulltext(name), c->name, xmlnulltext(c->text));
+        std::fprintf(stderr, not_found, xmlnulltext(who.name), c->name, xmlnulltext(c->text));
         all_found = false;
     }
     return all_found;
@@ -317,7 +350,8 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;
-        if (!enter_dependencies(index, c, rows[k], constraint_rows[k], not_found, names[k]))
+        const Consumer who{kind, k, names[k]};
+        if (!enter_dependencies(dt, index, c, rows[k], constraint_rows[k], not_found, who))
             *result = 1;
         k++;
     }
