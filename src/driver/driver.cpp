@@ -1,5 +1,7 @@
 // Run control: the command line, the fixed stage sequence and the report's
 // output stream.
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -25,6 +27,17 @@ XMLENTITY *document_root(XMLENTITY *first) {
         if (e->type != XMLENTITY_PI && e->type != XMLENTITY_COMMENT) return e;
     }
     return first;
+}
+
+// Whether writing `path` would replace the input file: the same file by
+// device and inode, however either name is spelled. Only a regular file is
+// lost that way; a device such as /dev/null may be both.
+bool is_input_file(const KAVELON *dt, const char *path) {
+    struct stat input;
+    struct stat output;
+    if (dt->xml_filename == nullptr || path == nullptr) return false;
+    if (stat(dt->xml_filename, &input) != 0 || stat(path, &output) != 0) return false;
+    return S_ISREG(input.st_mode) && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
 }
 
 // Ends the run after a failed stage: one line naming the stage.
@@ -95,6 +108,11 @@ int kavelon_read_xml_file(KAVELON *dt) {
 }
 
 void kavelon_write_debug_xml(KAVELON *dt) {
+    if (is_input_file(dt, "debug.xml")) {
+        std::fprintf(stderr, " *** ERROR: debug.xml is the input file (%s); not overwritten\n",
+                     dt->xml_filename);
+        std::exit(1);
+    }
     FILE *out = std::fopen("debug.xml", "w");
     if (out == nullptr) {
         std::fprintf(stderr, " *** ERROR: Unable to open file debug.xml\n");
@@ -112,6 +130,12 @@ void kavelon_write_debug_xml(KAVELON *dt) {
 int kavelon_write_output_file(KAVELON *dt) {
     FILE *out = stdout;
     if (dt->output_filename != nullptr) {
+        // Checked before the open, which would empty the file.
+        if (is_input_file(dt, dt->output_filename)) {
+            std::fprintf(stderr, " *** ERROR: Output file (%s) is the input file (%s); not overwritten\n",
+                         dt->output_filename, dt->xml_filename);
+            return 1;
+        }
         out = std::fopen(dt->output_filename, "w");
         if (out == nullptr) {
             std::fprintf(stderr, " *** ERROR: Unable to open file (%s)\n", dt->output_filename);
