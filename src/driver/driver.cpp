@@ -1,5 +1,6 @@
 // Run control: the command line, the fixed stage sequence and the report's
 // output stream.
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -38,6 +39,12 @@ bool is_input_file(const KAVELON *dt, const char *path) {
     if (dt->xml_filename == nullptr || path == nullptr) return false;
     if (stat(dt->xml_filename, &input) != 0 || stat(path, &output) != 0) return false;
     return S_ISREG(input.st_mode) && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+}
+
+// A file name ending in ".csv", in any case, names a CSV matrix.
+bool is_csv_name(const char *name) {
+    const size_t length = std::strlen(name);
+    return length >= 4 && strcasecmp(name + length - 4, ".csv") == 0;
 }
 
 // Ends the run after a failed stage: one line naming the stage.
@@ -97,6 +104,11 @@ int kavelon_read_xml_file(KAVELON *dt) {
     if (in == nullptr) {
         std::fprintf(stderr, " ***ERROR: unable to open xml file (%s)\n", dt->xml_filename);
         return 1;
+    }
+    if (is_csv_name(dt->xml_filename)) {
+        const int result = kavelon_read_csv_file(dt, in);
+        std::fclose(in);
+        return result;
     }
     int errflag = 0;
     dt->entities = readfile_XMLENTITY(in, &errflag);
