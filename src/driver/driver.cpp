@@ -80,12 +80,18 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
                 dt->output_format = KAVELON_FORMAT_CSV;
             } else if (std::strncmp(value, "XML", 3) == 0) {
                 dt->output_format = KAVELON_FORMAT_XML;
+            } else if (std::strncmp(value, "DSM", 3) == 0) {
+                dt->output_format = KAVELON_FORMAT_DSM;
             } else {
                 std::fprintf(stderr, " ***ERROR: Unknown File Format on command line (%s)\n", arg);
                 return 1;
             }
         } else if (option == 'd') {
             dt->debug = 1;
+        } else if (option == 't') {
+            dt->transpose = 1;
+        } else if (option == 'w') {
+            dt->warnings = 1;
         } else {
             std::fprintf(stderr, " ****ERRROR: unknown argument (%s)\n", arg);
             return 1;
