@@ -163,6 +163,7 @@ int kavelon_write_output_file(KAVELON *dt) {
     switch (dt->output_format) {
         case KAVELON_FORMAT_CSV: kavelon_write_csv(dt, out); break;
         case KAVELON_FORMAT_XML: kavelon_write_xml(dt, out); break;
+        case KAVELON_FORMAT_DSM: kavelon_write_dsm(dt, out); break;
         default: kavelon_write_txt(dt, out); break;
     }
     // A truncated report must not pass for a complete one.
@@ -181,10 +182,17 @@ int kavelon_write_output_file(KAVELON *dt) {
 
 int kavelon_main(int argc, char **argv) {
     KAVELON dt;
-    print_banner();
-    if (kavelon_initialize(&dt) != 0) return stage_failed(" ***ERROR: kavelon_initialize()\n");
-    if (kavelon_process_command_line(&dt, argc, argv) != 0)
-        return stage_failed(" ***ERROR: kavelon_process_command_line()\n");
+    // The command line writes nothing on standard output, so the banner
+    // still comes first there; it is left out only where it would spoil a
+    // matrix written to standard output for another program.
+    if (kavelon_initialize(&dt) != 0) {
+        print_banner();
+        return stage_failed(" ***ERROR: kavelon_initialize()\n");
+    }
+    const int command_line = kavelon_process_command_line(&dt, argc, argv);
+    if (command_line != 0 || dt.output_format != KAVELON_FORMAT_DSM || dt.output_filename != nullptr)
+        print_banner();
+    if (command_line != 0) return stage_failed(" ***ERROR: kavelon_process_command_line()\n");
     if (kavelon_read_xml_file(&dt) != 0) return stage_failed(" ***ERROR: kavelon_read_xml_file()\n");
     if (dt.debug == 1) kavelon_write_debug_xml(&dt);
     if (kavelon_process_xml(&dt) != 0) return stage_failed(" ***ERROR: kavelon_process_xml()\n");
