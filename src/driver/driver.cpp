@@ -117,7 +117,7 @@ int kavelon_read_xml_file(KAVELON *dt) {
         return result;
     }
     int errflag = 0;
-    dt->entities = readfile_XMLENTITY(in, &errflag);
+    dt->entities = readfile_text_XMLENTITY(in, &errflag, &dt->text_after);
     dt->root = document_root(dt->entities);
     std::fclose(in);
     if (dt->root == nullptr) return 1;

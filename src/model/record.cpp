@@ -80,6 +80,7 @@ int kavelon_initialize(KAVELON *dt) {
     dt->entities = nullptr;
     dt->transpose = 0;
     dt->warnings = 0;
+    dt->text_after = 0;
     return 0;
 }
 

@@ -87,6 +87,7 @@ struct KAVELON {
     XMLENTITY *entities;           // first top-level entity of the input
     int32_t transpose;             // 1 with "-t": a CSV matrix has providers in its rows
     int32_t warnings;              // 1 with "-w": warn of suspicious input
+    int32_t text_after;            // top-level entities before the last text outside markup
 };
 
 // Run record.
