@@ -266,8 +266,9 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         kind[j] = extra_column(label);
         if (kind[j] == Extra::constraint) items[j] = label.substr(std::strlen(kConstraintPrefix));
     }
-    if (n < columns && n < count && kind[n] == Extra::none &&
-        !starts_with(rows[n + 1][0].text, kOutputPrefix)) {
+    // Where the square part ends, a row that names no output is a label
+    // that differs, whatever the column holds.
+    if (n < columns && n < count && !starts_with(rows[n + 1][0].text, kOutputPrefix)) {
         return fail(error, rows[n + 1][0],
                     "row label (" + rows[n + 1][0].text + ") differs from column label (" +
                         head[n + 1].text + ")");
