@@ -215,11 +215,13 @@ const char *mark_element(const std::string &mark) {
     return zero ? "" : nullptr;
 }
 
-XMLENTITY *new_element(const char *name, const std::string *text) {
+// An element as the XML reader gives it; one that holds only other elements
+// has the empty text, like a start tag and end tag with white space between.
+XMLENTITY *new_element(const char *name, const std::string &text = std::string()) {
     XMLENTITY *e = alloc_XMLENTITY();
     e->name = xmlcopystring(name);
     e->type = XMLENTITY_ELEMENT;
-    if (text != nullptr) e->text = xmlcopystring(text->c_str());
+    e->text = xmlcopystring(text.c_str());
     return e;
 }
 
@@ -241,7 +243,7 @@ bool add_dependencies(const std::vector<Cell> &row, const std::vector<std::strin
         const char *element = mark_element(cell.text);
         if (element == nullptr) return fail(error, cell, "unknown mark (" + cell.text + ")");
         if (*element == '\0') continue;
-        tail = append(tail, new_element(element, &items[j]));
+        tail = append(tail, new_element(element, items[j]));
     }
     return true;
 }
@@ -284,7 +286,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
     }
 
-    XMLENTITY *top = new_element("design_process", nullptr);
+    XMLENTITY *top = new_element("design_process");
     *root = top;
     XMLENTITY **tail = &top->child;
     for (size_t i = 0; i < n; i++) {
@@ -293,25 +295,25 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         for (size_t j = n; j < columns; j++) {
             if (kind[j] == Extra::activity && !row[j + 1].text.empty()) name = &row[j + 1].text;
         }
-        XMLENTITY *activity = new_element("design_activity", nullptr);
+        XMLENTITY *activity = new_element("design_activity");
         tail = append(tail, activity);
-        XMLENTITY **inner = append(&activity->child, new_element("name", name));
-        inner = append(inner, new_element("data", &row[0].text));
+        XMLENTITY **inner = append(&activity->child, new_element("name", *name));
+        inner = append(inner, new_element("data", row[0].text));
         if (!add_dependencies(row, items, i, inner, error)) return false;
     }
     for (size_t i = n; i < count; i++) {
         const std::vector<Cell> &row = rows[i + 1];
         const std::string name = row[0].text.substr(std::strlen(kOutputPrefix));
-        XMLENTITY *output = new_element("output", nullptr);
+        XMLENTITY *output = new_element("output");
         tail = append(tail, output);
-        XMLENTITY **inner = append(&output->child, new_element("name", &name));
+        XMLENTITY **inner = append(&output->child, new_element("name", name));
         if (!add_dependencies(row, items, columns, inner, error)) return false;
     }
     for (size_t j = n; j < columns; j++) {
         if (kind[j] != Extra::constraint) continue;
-        XMLENTITY *constraint = new_element("constraint", nullptr);
+        XMLENTITY *constraint = new_element("constraint");
         tail = append(tail, constraint);
-        append(&constraint->child, new_element("data", &items[j]));
+        append(&constraint->child, new_element("data", items[j]));
     }
     return true;
 }
