@@ -39,6 +39,9 @@ TEST(CsvInput, WhatSpreadsheetsWriteAroundAMatrix) {
     ASSERT_EQ(r.result, 0) << r.messages;
     EXPECT_EQ(r.messages, "");
     EXPECT_EQ(r.p, "0SS|S00|IW0");
+    // An empty label is a name like any other, and so is a name that looks
+    // like a mark of no dependency.
+    EXPECT_EQ(read(",\"\",b,Activity\n\"\",,,-\nb,S,,0\n").p, "00|S0");
 }
 
 TEST(CsvInput, FaultsAreNamedWhereTheyStand) {
