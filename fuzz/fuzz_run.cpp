@@ -2,7 +2,13 @@
 // input goes through every stage the program has, in the order the program
 // takes them, with every output thrown away: the command line, the reader,
 // the tree dump, the model builder with its trace, the step-by-step ordering
-// with its trace and state tables, the fast ordering, and the three reports.
+// with its trace and state tables, the fast ordering, and the four reports.
+// Built with KAVELON_FUZZ_RUN_CSV, the input is a CSV matrix instead (the
+// input file's name ends in ".csv"), read transposed when its size is odd.
+//
+// The "-fDSM" table of every ordered model is read back as a CSV matrix and
+// must give the same activities in the same order, with the same blocks and
+// predecessor blocks; any difference aborts.
 //
 // The step-by-step ordering runs on the model, the fast one on a deep copy
 // of it taken before either started, and the two must agree on every row's
@@ -27,6 +33,10 @@ namespace {
 FILE *sink = nullptr;      // reports and the tree dump
 int input_fd = -1;         // in-memory file holding the current input
 char input_path[64] = "";  // that file's name, as the command line gives it
+
+#ifndef KAVELON_FUZZ_RUN_CSV
+#define KAVELON_FUZZ_RUN_CSV 0
+#endif
 
 [[noreturn]] void fail(const char *what, int row) {
     std::fprintf(stderr, "fuzz_run: fast and step-by-step ordering disagree: %s (row %d)\n", what,
@@ -150,6 +160,41 @@ int order_fast(KAVELON &dt) {
     return 0;
 }
 
+[[noreturn]] void fail_round_trip(const char *what, int row) {
+    std::fprintf(stderr, "fuzz_run: -fDSM read back differs: %s (row %d)\n", what, row);
+    std::abort();
+}
+
+// The "-fDSM" table of an ordered model, read back and ordered again.
+void check_dsm_round_trip(const KAVELON &dt) {
+    char *table = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&table, &size);
+    if (out == nullptr) std::abort();
+    kavelon_write_dsm(const_cast<KAVELON *>(&dt), out);
+    std::fclose(out);
+    FILE *in = fmemopen(table, size, "r");
+    if (in == nullptr) std::abort();
+    KAVELON back;
+    kavelon_initialize(&back);
+    if (kavelon_read_csv_file(&back, in) != 0 || kavelon_process_xml(&back) != 0 ||
+        order_fast(back) != 0)
+        fail_round_trip("the table is not read back", -1);
+    std::fclose(in);
+    if (back.n != dt.n || back.nQ != dt.nQ || back.nR != dt.nR) fail_round_trip("counts", -1);
+    if (back.nblock != dt.nblock) fail_round_trip("nblock", -1);
+    for (int i = 0; i < dt.n; i++) {
+        if (std::strcmp(back.design_data_name[i], dt.design_data_name[i]) != 0)
+            fail_round_trip("row order", i);
+        if (back.d[i]->block_order != dt.d[i]->block_order) fail_round_trip("block_order", i);
+        if (back.d[i]->predecessor_block != dt.d[i]->predecessor_block)
+            fail_round_trip("predecessor_block", i);
+    }
+    free_model(back);
+    free_XMLENTITY(back.entities);
+    std::free(table);
+}
+
 // Puts the input into the in-memory file, from its start.
 bool store_input(const uint8_t *data, size_t size) {
     if (ftruncate(input_fd, 0) != 0) return false;
@@ -164,13 +209,22 @@ bool store_input(const uint8_t *data, size_t size) {
 
 }  // namespace
 
+void remove_input_file() { unlink(input_path); }
+
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     // The banner-free stages still trace to standard output in debug mode.
     if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
     sink = std::fopen("/dev/null", "w");
-    input_fd = memfd_create("kavelon-fuzz-input", 0);
+    if (KAVELON_FUZZ_RUN_CSV) {
+        // The reader is chosen by the file name, so the input needs a real one.
+        std::snprintf(input_path, sizeof input_path, "/tmp/kavelon-fuzz-XXXXXX.csv");
+        input_fd = mkstemps(input_path, 4);
+        if (input_fd >= 0) std::atexit(remove_input_file);
+    } else {
+        input_fd = memfd_create("kavelon-fuzz-input", 0);
+        std::snprintf(input_path, sizeof input_path, "/proc/self/fd/%d", input_fd);
+    }
     if (sink == nullptr || input_fd < 0) std::abort();
-    std::snprintf(input_path, sizeof input_path, "/proc/self/fd/%d", input_fd);
     return 0;
 }
 
@@ -183,8 +237,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char debug[] = "-d";
     char format[] = "-fXML";
     char output[] = "-o/dev/null";
-    char *argv[] = {program, input_path, debug, format, output, nullptr};
-    if (kavelon_process_command_line(&dt, 5, argv) != 0) std::abort();
+    char warnings[] = "-w";
+    char transpose[] = "-t";
+    char *argv[] = {program, input_path, debug, format, output, warnings, transpose, nullptr};
+    const int argc = KAVELON_FUZZ_RUN_CSV && size % 2 == 1 ? 7 : 6;
+    if (kavelon_process_command_line(&dt, argc, argv) != 0) std::abort();
 
     if (kavelon_read_xml_file(&dt) == 0) {
         // The debug dump, as "debug.xml" would hold it.
@@ -199,13 +256,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 compare_orderings(dt, fast);
                 kavelon_write_txt(&dt, sink);
                 kavelon_write_csv(&dt, sink);
+                kavelon_write_dsm(&dt, sink);
                 if (kavelon_write_output_file(&dt) != 0) std::abort();
+                check_dsm_round_trip(dt);
             }
             free_model(fast);
         }
     }
     free_model(dt);
-    free_XMLENTITY(dt.root);
+    free_XMLENTITY(dt.entities);
     std::free(dt.xml_filename);
     std::free(dt.output_filename);
     return 0;

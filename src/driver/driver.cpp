@@ -1,5 +1,8 @@
 // Run control: the command line, the fixed stage sequence and the report's
 // output stream.
+#include <strings.h>
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +17,34 @@ namespace {
 void print_banner() {
     std::fprintf(stdout, "\n KAVELON Version %s of %s\n\n", KAVELON_VERSION, KAVELON_VERSION_DATE);
     std::fprintf(stdout, " Orders the activities of a design process into blocks\n\n");
+}
+
+// The document's root among the top-level entities: an XML declaration,
+// other processing instructions and comments may stand before it and are
+// passed over. When nothing else is there, the first entity stays the root,
+// so that the root check names what the file holds.
+XMLENTITY *document_root(XMLENTITY *first) {
+    for (XMLENTITY *e = first; e != nullptr; e = e->next) {
+        if (e->type != XMLENTITY_PI && e->type != XMLENTITY_COMMENT) return e;
+    }
+    return first;
+}
+
+// Whether writing `path` would replace the input file: the same file by
+// device and inode, however either name is spelled. Only a regular file is
+// lost that way; a device such as /dev/null may be both.
+bool is_input_file(const KAVELON *dt, const char *path) {
+    struct stat input;
+    struct stat output;
+    if (dt->xml_filename == nullptr || path == nullptr) return false;
+    if (stat(dt->xml_filename, &input) != 0 || stat(path, &output) != 0) return false;
+    return S_ISREG(input.st_mode) && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
+}
+
+// A file name ending in ".csv", in any case, names a CSV matrix.
+bool is_csv_name(const char *name) {
+    const size_t length = std::strlen(name);
+    return length >= 4 && strcasecmp(name + length - 4, ".csv") == 0;
 }
 
 // Ends the run after a failed stage: one line naming the stage.
@@ -49,12 +80,18 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
                 dt->output_format = KAVELON_FORMAT_CSV;
             } else if (std::strncmp(value, "XML", 3) == 0) {
                 dt->output_format = KAVELON_FORMAT_XML;
+            } else if (std::strncmp(value, "DSM", 3) == 0) {
+                dt->output_format = KAVELON_FORMAT_DSM;
             } else {
                 std::fprintf(stderr, " ***ERROR: Unknown File Format on command line (%s)\n", arg);
                 return 1;
             }
         } else if (option == 'd') {
             dt->debug = 1;
+        } else if (option == 't') {
+            dt->transpose = 1;
+        } else if (option == 'w') {
+            dt->warnings = 1;
         } else {
             std::fprintf(stderr, " ****ERRROR: unknown argument (%s)\n", arg);
             return 1;
@@ -74,8 +111,14 @@ int kavelon_read_xml_file(KAVELON *dt) {
         std::fprintf(stderr, " ***ERROR: unable to open xml file (%s)\n", dt->xml_filename);
         return 1;
     }
+    if (is_csv_name(dt->xml_filename)) {
+        const int result = kavelon_read_csv_file(dt, in);
+        std::fclose(in);
+        return result;
+    }
     int errflag = 0;
-    dt->root = readfile_XMLENTITY(in, &errflag);
+    dt->entities = readfile_text_XMLENTITY(in, &errflag, &dt->text_after);
+    dt->root = document_root(dt->entities);
     std::fclose(in);
     if (dt->root == nullptr) return 1;
     if (errflag != 0) return 1;
@@ -83,6 +126,11 @@ int kavelon_read_xml_file(KAVELON *dt) {
 }
 
 void kavelon_write_debug_xml(KAVELON *dt) {
+    if (is_input_file(dt, "debug.xml")) {
+        std::fprintf(stderr, " *** ERROR: debug.xml is the input file (%s); not overwritten\n",
+                     dt->xml_filename);
+        std::exit(1);
+    }
     FILE *out = std::fopen("debug.xml", "w");
     if (out == nullptr) {
         std::fprintf(stderr, " *** ERROR: Unable to open file debug.xml\n");
@@ -100,6 +148,12 @@ void kavelon_write_debug_xml(KAVELON *dt) {
 int kavelon_write_output_file(KAVELON *dt) {
     FILE *out = stdout;
     if (dt->output_filename != nullptr) {
+        // Checked before the open, which would empty the file.
+        if (is_input_file(dt, dt->output_filename)) {
+            std::fprintf(stderr, " *** ERROR: Output file (%s) is the input file (%s); not overwritten\n",
+                         dt->output_filename, dt->xml_filename);
+            return 1;
+        }
         out = std::fopen(dt->output_filename, "w");
         if (out == nullptr) {
             std::fprintf(stderr, " *** ERROR: Unable to open file (%s)\n", dt->output_filename);
@@ -109,6 +163,7 @@ int kavelon_write_output_file(KAVELON *dt) {
     switch (dt->output_format) {
         case KAVELON_FORMAT_CSV: kavelon_write_csv(dt, out); break;
         case KAVELON_FORMAT_XML: kavelon_write_xml(dt, out); break;
+        case KAVELON_FORMAT_DSM: kavelon_write_dsm(dt, out); break;
         default: kavelon_write_txt(dt, out); break;
     }
     // A truncated report must not pass for a complete one.
@@ -127,10 +182,17 @@ int kavelon_write_output_file(KAVELON *dt) {
 
 int kavelon_main(int argc, char **argv) {
     KAVELON dt;
-    print_banner();
-    if (kavelon_initialize(&dt) != 0) return stage_failed(" ***ERROR: kavelon_initialize()\n");
-    if (kavelon_process_command_line(&dt, argc, argv) != 0)
-        return stage_failed(" ***ERROR: kavelon_process_command_line()\n");
+    // The command line writes nothing on standard output, so the banner
+    // still comes first there; it is left out only where it would spoil a
+    // matrix written to standard output for another program.
+    if (kavelon_initialize(&dt) != 0) {
+        print_banner();
+        return stage_failed(" ***ERROR: kavelon_initialize()\n");
+    }
+    const int command_line = kavelon_process_command_line(&dt, argc, argv);
+    if (command_line != 0 || dt.output_format != KAVELON_FORMAT_DSM || dt.output_filename != nullptr)
+        print_banner();
+    if (command_line != 0) return stage_failed(" ***ERROR: kavelon_process_command_line()\n");
     if (kavelon_read_xml_file(&dt) != 0) return stage_failed(" ***ERROR: kavelon_read_xml_file()\n");
     if (dt.debug == 1) kavelon_write_debug_xml(&dt);
     if (kavelon_process_xml(&dt) != 0) return stage_failed(" ***ERROR: kavelon_process_xml()\n");

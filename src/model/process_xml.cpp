@@ -283,27 +283,60 @@ void report_name_duplicates(char *const *table, int count, const char *message, 
     }
 }
 
+// The consumer whose dependency elements are being entered: its kind
+// ("design_activity" or "output"), its index among its kind and its name.
+struct Consumer {
+    const char *kind;
+    int index;
+    const char *name;
+};
+
+// Element name of the dependency that last named each data item of one
+// consumer, so that a dependency overwritten by a later one is not lost
+// without a word.
+using KindsNamed = std::unordered_map<std::string_view, const char *>;
+
+void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
+                     const XMLENTITY *c) {
+    const auto [entry, fresh] = named.try_emplace(c->text, c->name);
+    if (fresh) return;
+    if (!same(entry->second, c->name)) {
+        std::fprintf(stderr,
+                     " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
+                     "counts\n",
+                     who.kind, xmlnulltext(who.name), c->text, c->name, entry->second);
+    } else if (dt->warnings == 1) {
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
+                     who.index, xmlnulltext(who.name), c->text, c->name);
+    }
+    entry->second = c->name;
+}
+
 // Enters every dependency element under `consumer` into its row of the
 // activity matrix (P or R) or, failing that, of the constraint matrix (Q or
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere; `not_found` is the message for it,
 // taking the consumer's name, the element's name and its text.
-bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char *activity_row,
-                        char *constraint_row, const char *not_found, const char *name) {
+bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
+                        char *activity_row, char *constraint_row, const char *not_found,
+                        const Consumer &who) {
     bool all_found = true;
+    KindsNamed named;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);
         if (j >= 0) {
+            note_dependency(dt, who, named, c);
             activity_row[j] = dependency_code(c->name);
             continue;
         }
         const int k = first_named(index.constraints, c->text);
         if (k >= 0) {
+            note_dependency(dt, who, named, c);
             constraint_row[k] = dependency_code(c->name);
             continue;
         }
-        std::fprintf(stderr, not_found, xmlnulltext(name), c->name, xmlnulltext(c->text));
+        std::fprintf(stderr, not_found, xmlnulltext(who.name), c->name, xmlnulltext(c->text));
         all_found = false;
     }
     return all_found;
@@ -317,9 +350,124 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;
-        if (!enter_dependencies(index, c, rows[k], constraint_rows[k], not_found, names[k]))
+        const Consumer who{kind, k, names[k]};
+        if (!enter_dependencies(dt, index, c, rows[k], constraint_rows[k], not_found, who))
             *result = 1;
         k++;
+    }
+}
+
+// Warnings asked for with "-w": input that kavelon reads, but that is
+// probably not what its writer meant. None of them changes the result.
+
+// Whether `element` means something inside a child of the root of `kind`.
+bool known_element(const char *kind, const XMLENTITY *element) {
+    const bool consumer = same(kind, "design_activity") || same(kind, "output");
+    if (same(element->name, "name")) return consumer;
+    if (same(element->name, "data")) return !same(kind, "output");
+    return consumer && is_dependency(element);
+}
+
+// Unknown, repeated and empty elements inside one design_activity, output
+// or constraint, and an activity that needs its own data item.
+void warn_suspicious_children(const char *kind, int index, const char *name, const char *own_data,
+                              const XMLENTITY *parent) {
+    int names = 0;
+    int datas = 0;
+    for (const XMLENTITY *e = parent->child; e != nullptr; e = e->next) {
+        if (e->type != XMLENTITY_ELEMENT) continue;
+        if (!known_element(kind, e)) {
+            std::fprintf(stderr, " *** WARNING: %s %d (%s) holds unknown element (%s); ignored\n", kind,
+                         index, xmlnulltext(name), xmlnulltext(e->name));
+            continue;
+        }
+        if (same(e->name, "name")) names++;
+        if (same(e->name, "data")) datas++;
+        if (!is_dependency(e) && e->text != nullptr && e->text[0] == '\0') {
+            std::fprintf(stderr, " *** WARNING: %s %d (%s) has an empty (%s)\n", kind, index,
+                         xmlnulltext(name), e->name);
+        }
+        if (is_dependency(e) && same(e->text, own_data)) {
+            std::fprintf(stderr, " *** WARNING: %s %d (%s) needs its own data (%s)\n", kind, index,
+                         xmlnulltext(name), own_data);
+        }
+    }
+    if (names > 1) {
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (name) elements; the last one counts\n",
+                     kind, index, xmlnulltext(name), names);
+    }
+    if (datas > 1) {
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (data) elements; the last one counts\n",
+                     kind, index, xmlnulltext(name), datas);
+    }
+}
+
+void warn_suspicious_elements(const KAVELON *dt) {
+    int activity = 0;
+    int output = 0;
+    int constraint = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (same(c->name, "design_activity")) {
+            warn_suspicious_children("design_activity", activity, dt->design_activity_name[activity],
+                                     dt->design_data_name[activity], c);
+            activity++;
+        } else if (same(c->name, "output")) {
+            warn_suspicious_children("output", output, dt->output_name[output], nullptr, c);
+            output++;
+        } else if (same(c->name, "constraint")) {
+            warn_suspicious_children("constraint", constraint, dt->constraint_name[constraint], nullptr,
+                                     c);
+            constraint++;
+        }
+    }
+}
+
+void warn_same_activity_names(const KAVELON *dt) {
+    NameIndex index;
+    build_name_index(dt->design_activity_name, dt->n, index);
+    for (int j = 0; j < dt->n; j++) {
+        for (int k = index.next_same[j]; k >= 0; k = index.next_same[k]) {
+            std::fprintf(stderr, " *** WARNING: design_activity %d and %d have the same name (%s)\n", j,
+                         k, dt->design_activity_name[j]);
+        }
+    }
+}
+
+// A constraint counts as used when some dependency finds it, that is, names
+// it while no activity produces an item of that name.
+void warn_unused_constraints(const KAVELON *dt, const ModelIndex &index) {
+    std::vector<char> used(static_cast<size_t>(dt->nQ), 0);
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, "design_activity") && !same(c->name, "output")) continue;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
+            if (!is_dependency(e) || first_named(index.data, e->text) >= 0) continue;
+            const int k = first_named(index.constraints, e->text);
+            if (k >= 0) used[static_cast<size_t>(k)] = 1;
+        }
+    }
+    for (int k = 0; k < dt->nQ; k++) {
+        if (used[static_cast<size_t>(k)] == 0 && dt->constraint_name[k] != nullptr) {
+            std::fprintf(stderr, " *** WARNING: constraint %d (%s) is used by no design_activity or output\n",
+                         k, dt->constraint_name[k]);
+        }
+    }
+}
+
+// Elements and CDATA sections after the root element are not part of the
+// model; comments and processing instructions there are ordinary XML.
+void warn_after_root(const KAVELON *dt) {
+    int index = 0;
+    for (const XMLENTITY *e = dt->entities; e != nullptr && e != dt->root; e = e->next) index++;
+    const int root_index = index;
+    for (const XMLENTITY *e = dt->root->next; e != nullptr; e = e->next) {
+        index++;
+        if (e->type != XMLENTITY_ELEMENT && e->type != XMLENTITY_CDATA) continue;
+        std::fprintf(stderr, " *** WARNING: top-level entity %d (%s) after the root element; ignored\n",
+                     index, xmlnulltext(e->name));
+    }
+    if (dt->text_after > root_index) {
+        std::fprintf(stderr, " *** WARNING: text after the root element (%s); ignored\n",
+                     xmlnulltext(dt->root->name));
     }
 }
 
@@ -364,6 +512,12 @@ int kavelon_process_xml(KAVELON *dt) {
                               &result);
         enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->output_name,
                               "*** ERROR: For output (%s) could not find (%s) data (%s)\n", &result);
+        if (dt->warnings == 1) {
+            warn_suspicious_elements(dt);
+            warn_same_activity_names(dt);
+            warn_unused_constraints(dt, index);
+            warn_after_root(dt);
+        }
     } catch (const std::bad_alloc &) {
         std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
         return 1;

@@ -77,6 +77,10 @@ int kavelon_initialize(KAVELON *dt) {
     dt->output_filename = nullptr;
     dt->output_format = KAVELON_FORMAT_TXT;
     dt->debug = 0;
+    dt->entities = nullptr;
+    dt->transpose = 0;
+    dt->warnings = 0;
+    dt->text_after = 0;
     return 0;
 }
 

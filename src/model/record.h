@@ -41,7 +41,12 @@ inline int kavelon_next_dependency(const char *row, int j, int n) {
 }
 
 // Report formats held in KAVELON::output_format.
-enum : int32_t { KAVELON_FORMAT_CSV = 0, KAVELON_FORMAT_TXT = 1, KAVELON_FORMAT_XML = 2 };
+enum : int32_t {
+    KAVELON_FORMAT_CSV = 0,
+    KAVELON_FORMAT_TXT = 1,
+    KAVELON_FORMAT_XML = 2,
+    KAVELON_FORMAT_DSM = 3  // the partitioned matrix alone, readable back as input
+};
 
 // Ordering state of one activity.
 struct ACTSTATE {
@@ -74,11 +79,15 @@ struct KAVELON {
     char *version;
     char *version_date;
     char *study_name;
-    XMLENTITY *root;               // first top-level entity of the input
+    XMLENTITY *root;               // the document's root among the top-level entities
     char *xml_filename;
     char *output_filename;         // nullptr: standard output
     int32_t output_format;         // KAVELON_FORMAT_*
     int32_t debug;                 // 1 with "-d"
+    XMLENTITY *entities;           // first top-level entity of the input
+    int32_t transpose;             // 1 with "-t": a CSV matrix has providers in its rows
+    int32_t warnings;              // 1 with "-w": warn of suspicious input
+    int32_t text_after;            // top-level entities before the last text outside markup
 };
 
 // Run record.

@@ -14,6 +14,8 @@ int kavelon_time_stamp(char buf[26]);
 int kavelon_write_txt(KAVELON *dt, FILE *out);
 int kavelon_write_csv(KAVELON *dt, FILE *out);
 int kavelon_write_xml(KAVELON *dt, FILE *out);
+// The partitioned matrix as a plain CSV table ("-fDSM"), readable back as input.
+int kavelon_write_dsm(KAVELON *dt, FILE *out);
 
 // Forms the calendar text of the given time in local time, English names
 // whatever the locale: "Tue Dec  8 18:49:48 2026\n". Returns 0, or 1 with buf

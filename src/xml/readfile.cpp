@@ -393,7 +393,9 @@ XMLENTITY *fget_XMLENTITY(FILE *in, int *errflag) {
     return entity;
 }
 
-XMLENTITY *readfile_XMLENTITY(FILE *in, int *errflag) {
+XMLENTITY *readfile_XMLENTITY(FILE *in, int *errflag) { return readfile_text_XMLENTITY(in, errflag, nullptr); }
+
+XMLENTITY *readfile_text_XMLENTITY(FILE *in, int *errflag, int *text_after) {
     if (errflag == nullptr || in == nullptr) {
         std::fprintf(stderr, " *** ERROR: NULL Pointers on entry to readfile_XMLENTITY\n");
         return nullptr;
@@ -402,11 +404,16 @@ XMLENTITY *readfile_XMLENTITY(FILE *in, int *errflag) {
     *errflag = XMLERR_NONE;
     XMLENTITY *first = nullptr;
     XMLENTITY *last = nullptr;
+    int entities = 0;
+    if (text_after != nullptr) *text_after = 0;
     for (;;) {
         // Everything outside top-level markup is skipped. A read error
         // counts as the end of the input.
         int c = std::getc(in);
-        while (c != EOF && c != '<') c = std::getc(in);
+        while (c != EOF && c != '<') {
+            if (text_after != nullptr && !xmlisspace(c)) *text_after = entities;
+            c = std::getc(in);
+        }
         if (c == EOF) {
             trace("[Exiting readfile_XMLENTITY: *errflag = %d]\n", *errflag);
             return first;
@@ -421,6 +428,7 @@ XMLENTITY *readfile_XMLENTITY(FILE *in, int *errflag) {
             last->next = entity;
         }
         last = entity;
+        entities++;
         entity->errflag = flag;
         if (flag != XMLERR_NONE) *errflag = flag;
         trace("[*errflag = %d]\n", *errflag);

@@ -58,6 +58,10 @@ void print_XMLENTITY(FILE *out, XMLENTITY *entity, int depth);
 // Reads a whole stream; returns the first top-level entity (the others
 // follow through next) or nullptr, and sets *errflag.
 XMLENTITY *readfile_XMLENTITY(FILE *in, int *errflag);
+// The same; *text_after receives the number of top-level entities read
+// before the last character outside markup that is not white space (0 when
+// there is none after the first entity).
+XMLENTITY *readfile_text_XMLENTITY(FILE *in, int *errflag, int *text_after);
 // Reads one entity whose opening '<' has already been consumed.
 XMLENTITY *fget_XMLENTITY(FILE *in, int *errflag);
 

@@ -1,0 +1,101 @@
+// The partitioned matrix alone, as a CSV table a spreadsheet opens as it is
+// and kavelon reads back as input: one heading row, then one row per
+// activity in report order, then one row per output.
+//
+// Heading row: an empty corner cell, the data item of each activity in row
+// order, "Activity", "Block", "Predecessor block", then "Constraint: <name>"
+// for each constraint. Activity row: its data item, the marks "S", "W", "I"
+// of what it needs from each column (empty for nothing, "X" on the
+// diagonal), its name, its block and predecessor block, then its marks on
+// the constraints. Output row: "Output: <name>", its marks on the
+// activities, three empty cells, its marks on the constraints.
+#include <string>
+
+#include "report/report.h"
+
+namespace {
+
+// Every cell is read through here, whatever holds the matrix.
+char code_at(char *const *matrix, int row, int column) { return matrix[row][column]; }
+
+const char *mark(char code) {
+    switch (code) {
+        case DEP_STRONG: return "S";
+        case DEP_WEAK: return "W";
+        case DEP_ICD: return "I";
+        default: return "";
+    }
+}
+
+// A cell quoted only when it must be: a separator, a quote or a line end
+// inside, or white space at an end, which a reader would trim.
+void append_cell(std::string &line, const std::string &text) {
+    bool quote = !text.empty() && (xmlisspace(static_cast<unsigned char>(text.front())) ||
+                                   xmlisspace(static_cast<unsigned char>(text.back())));
+    for (const char c : text) quote = quote || c == ',' || c == ';' || c == '"' || c == '\n' || c == '\r';
+    if (!quote) {
+        line += text;
+        return;
+    }
+    line += '"';
+    for (const char c : text) {
+        if (c == '"') line += '"';
+        line += c;
+    }
+    line += '"';
+}
+
+void append_cell(std::string &line, const char *text) { append_cell(line, std::string(xmlnulltext(text))); }
+
+// Marks of one row on `count` columns; the column `diagonal` shows "X".
+void append_marks(std::string &line, char *const *matrix, int row, int count, int diagonal) {
+    for (int j = 0; j < count; j++) {
+        if (j == diagonal) {
+            line += ",X";
+        } else {
+            line += ',';
+            line += mark(code_at(matrix, row, j));
+        }
+    }
+}
+
+void end_line(FILE *out, std::string &line) {
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), out);
+    line.clear();
+}
+
+}  // namespace
+
+int kavelon_write_dsm(KAVELON *dt, FILE *out) {
+    std::string line;
+    // The corner cell stays empty.
+    for (int j = 0; j < dt->n; j++) {
+        line += ',';
+        append_cell(line, dt->design_data_name[j]);
+    }
+    line += ",Activity,Block,Predecessor block";
+    for (int m = 0; m < dt->nQ; m++) {
+        line += ',';
+        append_cell(line, std::string("Constraint: ") + xmlnulltext(dt->constraint_name[m]));
+    }
+    end_line(out, line);
+    for (int i = 0; i < dt->n; i++) {
+        append_cell(line, dt->design_data_name[i]);
+        append_marks(line, dt->P, i, dt->n, i);
+        line += ',';
+        append_cell(line, dt->design_activity_name[i]);
+        line += ',' + std::to_string(dt->d[i]->block_order) + ',' +
+                std::to_string(dt->d[i]->predecessor_block);
+        append_marks(line, dt->Q, i, dt->nQ, -1);
+        end_line(out, line);
+    }
+    for (int k = 0; k < dt->nR; k++) {
+        append_cell(line, std::string("Output: ") + xmlnulltext(dt->output_name[k]));
+        append_marks(line, dt->R, k, dt->n, -1);
+        line += ",,,";
+        append_marks(line, dt->T, k, dt->nQ, -1);
+        end_line(out, line);
+    }
+    return 0;
+}
