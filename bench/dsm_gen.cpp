@@ -206,8 +206,8 @@ void write_model_xml(const GenModel &m, FILE *out, bool compact) {
     const char *line_end = compact ? "" : "\n";
     std::fprintf(out, "<design_process>%s<name>Generated process</name>%s<version>1</version>%s", line_end,
                  line_end, line_end);
-    std::fprintf(out, "<version_date>Dec 8 2026</version_date>%s<study_name>benchmark</study_name>%s", line_end,
-                 line_end);
+    std::fprintf(out, "<version_date>Dec 8 2026</version_date>%s<study_name>benchmark</study_name>%s",
+                 line_end, line_end);
     for (int32_t i = 0; i < m.n; i++) {
         std::fprintf(out, "<design_activity><name>Activity %d</name><data>data_item_%d</data>", i, i);
         write_inputs(m.activity_inputs[i], out);

@@ -277,7 +277,8 @@ void report_name_duplicates(char *const *table, int count, const char *kind, int
     build_name_index(table, count, index);
     for (int j = 0; j < count; j++) {
         for (int k = index.next_same[j]; k >= 0; k = index.next_same[k]) {
-            std::fprintf(stderr, " *** ERROR: %s %s defined multiple times (%d) (%d)\n", kind, table[j], j, k);
+            std::fprintf(stderr, " *** ERROR: %s %s defined multiple times (%d) (%d)\n", kind, table[j], j,
+                         k);
             *result = 1;
         }
     }
@@ -303,8 +304,8 @@ bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char
             constraint_row[k] = dependency_code(c->name);
             continue;
         }
-        std::fprintf(stderr, "*** ERROR: For %s (%s) could not find (%s) data (%s)\n", kind, xmlnulltext(name),
-                     c->name, xmlnulltext(c->text));
+        std::fprintf(stderr, "*** ERROR: For %s (%s) could not find (%s) data (%s)\n", kind,
+                     xmlnulltext(name), c->name, xmlnulltext(c->text));
         all_found = false;
     }
     return all_found;

@@ -117,7 +117,7 @@ void write_output_rows(const KAVELON *dt, FILE *out) {
     std::string line;
     for (int k = 0; k < dt->nR; k++) {
         line.clear();
-        // "Output " with its trailing blank, and the blank before the comma: fixed wording that callers rely on.
+        // "Output " with its trailing blank, a blank before the comma: fixed wording callers rely on.
         append_format(line, " %3d,\" %s\" ,\" %s\",%d,%d,%d ", k, "Output ",
                       doubled_quotes(dt->output_name[k]).c_str(), 0, 0, 0);
         append_codes(line, dt->R[k], dt->n);

@@ -307,6 +307,7 @@ TEST(XmlTrace, UnclosedConstructs) {
     };
     for (const auto &c : cases) {
         const std::string trace = traced([&] { free_XMLENTITY(xmltest::fget(c.after_lt).entity); });
-        EXPECT_NE(trace.find(std::string("}\n") + c.line), std::string::npos) << c.line << trace.substr(0, 300);
+        EXPECT_NE(trace.find(std::string("}\n") + c.line), std::string::npos)
+            << c.line << trace.substr(0, 300);
     }
 }
