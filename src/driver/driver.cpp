@@ -121,8 +121,9 @@ int kavelon_write_output_file(KAVELON *dt) {
         case KAVELON_FORMAT_XML: kavelon_write_xml(dt, out); break;
         default: kavelon_write_txt(dt, out); break;
     }
+    const bool to_stdout = out == stdout;
     if (!close_checked(out)) {
-        if (out == stdout) {
+        if (to_stdout) {
             std::fprintf(stderr, " *** ERROR: Unable to write file (standard output)\n");
         } else {
             std::fprintf(stderr, " *** ERROR: Unable to write file (%s)\n", dt->output_filename);
@@ -145,9 +146,9 @@ int kavelon_main(int argc, char **argv) {
     // run takes the step-by-step operations; otherwise the fast ones give the
     // same result.
     const bool fast = dt.debug == 0;
+    // "indentify" as spelt in the stage line: fixed wording that callers rely on.
     if ((fast ? kavelon_fast_identify_blocks_subblocks(&dt)
               : kavelon_identify_blocks_subblocks(&dt)) != 0)
-        // "indentify" as spelt, not the stage's name: fixed wording that callers rely on.
         return stage_failed(" ***ERROR: kavelon_indentify_blocks_subblocks()\n");
     if ((fast ? kavelon_fast_sort_P(&dt) : kavelon_sort_P(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_sort_P()\n");
