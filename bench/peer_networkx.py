@@ -12,9 +12,10 @@ shape as kavelon's "-fXML" report to OUTPUT, with INPUT as the file name in
 it and the local time as the creation time.
 
 Checked against kavelon on the generated benchmark inputs (bench/run.sh
---check does it at 1,000 and 10,000 activities of every shape): the two
-reports are byte for byte identical once the file_creation_time line is
-taken out. The peer handles what the generator writes (valid models, plain
+--check does it at 1,000 and 10,000 activities of every shape; run.sh also
+compares the reports of every run it times) and on the sample inputs of the
+tests (tests/fast/peer_report.sh): the two reports are byte for byte
+identical once the file_creation_time line is taken out. The peer handles what the generator writes (valid models, plain
 names); it does not repeat kavelon's checks of the input, its messages or
 the reader's treatment of malformed XML.
 
