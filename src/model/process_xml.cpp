@@ -356,7 +356,7 @@ int kavelon_process_xml(KAVELON *dt) {
         read_names(dt, "output", "name", dt->output_name, &result);
         read_names(dt, "constraint", "data", dt->constraint_name, &result);
         build_name_index(dt->constraint_name, dt->nQ, index.constraints);
-        // Reports every duplicate data name a second time: fixed wording that callers rely on.
+        // Reports every duplicate data name a second time: fixed output that callers rely on.
         report_data_duplicates_and_clashes(dt, index, &result);
         // "constraint %s defined multiple times", "output name %s defined multiple times".
         report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
