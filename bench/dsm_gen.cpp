@@ -202,20 +202,24 @@ void write_inputs(const std::vector<GenInput> &inputs, FILE *out) {
 
 }  // namespace
 
-void write_model_xml(const GenModel &m, FILE *out) {
-    std::fprintf(out, "<design_process>\n<name>Generated process</name>\n<version>1</version>\n"
-                      "<version_date>Dec 8 2026</version_date>\n<study_name>benchmark</study_name>\n");
+void write_model_xml(const GenModel &m, FILE *out, bool compact) {
+    const char *line_end = compact ? "" : "\n";
+    std::fprintf(out, "<design_process>%s<name>Generated process</name>%s<version>1</version>%s", line_end,
+                 line_end, line_end);
+    std::fprintf(out, "<version_date>Dec 8 2026</version_date>%s<study_name>benchmark</study_name>%s",
+                 line_end, line_end);
     for (int32_t i = 0; i < m.n; i++) {
         std::fprintf(out, "<design_activity><name>Activity %d</name><data>data_item_%d</data>", i, i);
         write_inputs(m.activity_inputs[i], out);
-        std::fprintf(out, "</design_activity>\n");
+        std::fprintf(out, "</design_activity>%s", line_end);
     }
     for (size_t o = 0; o < m.output_inputs.size(); o++) {
         std::fprintf(out, "<output><name>Output %zu</name>", o);
         write_inputs(m.output_inputs[o], out);
-        std::fprintf(out, "</output>\n");
+        std::fprintf(out, "</output>%s", line_end);
     }
-    for (int32_t k = 0; k < m.nQ; k++) std::fprintf(out, "<constraint><data>given_%d</data></constraint>\n", k);
+    for (int32_t k = 0; k < m.nQ; k++)
+        std::fprintf(out, "<constraint><data>given_%d</data></constraint>%s", k, line_end);
     std::fprintf(out, "</design_process>\n");
 }
 

@@ -1,13 +1,20 @@
-// Writes a generated design process: kavelon_bench_gen SHAPE N [SEED]
+// Writes a generated design process: kavelon_bench_gen [--compact] SHAPE N [SEED]
+// --compact writes no white space between the root's children.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "dsm_gen.h"
 
 int main(int argc, char **argv) {
+    const bool compact = argc > 1 && std::strcmp(argv[1], "--compact") == 0;
+    if (compact) {
+        argv++;
+        argc--;
+    }
     if (argc < 3 || std::atoi(argv[2]) < 1) {
-        std::fprintf(stderr, "usage: %s realistic|chain|half|cycles N [SEED]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--compact] realistic|chain|half|cycles N [SEED]\n", argv[0]);
         return 2;
     }
     GenModel m;
@@ -16,6 +23,6 @@ int main(int argc, char **argv) {
         std::fprintf(stderr, "unknown shape %s\n", argv[1]);
         return 2;
     }
-    write_model_xml(m, stdout);
+    write_model_xml(m, stdout, compact);
     return std::ferror(stdout) ? 1 : 0;
 }

@@ -47,6 +47,15 @@ bool is_csv_name(const char *name) {
     return length >= 4 && strcasecmp(name + length - 4, ".csv") == 0;
 }
 
+// Flushes, checks and closes an output; standard output is flushed and
+// checked but stays open. False when anything written to it may be lost, so
+// that a truncated file never passes for a complete one.
+bool close_checked(FILE *out) {
+    if (out == stdout) return std::fflush(out) == 0 && std::ferror(out) == 0;
+    const bool failed = std::ferror(out) != 0;
+    return std::fclose(out) == 0 && !failed;
+}
+
 // Ends the run after a failed stage: one line naming the stage.
 int stage_failed(const char *message) {
     std::fputs(message, stderr);
@@ -93,6 +102,7 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
         } else if (option == 'w') {
             dt->warnings = 1;
         } else {
+            // Four stars and "ERRROR" as spelt: fixed wording that callers rely on.
             std::fprintf(stderr, " ****ERRROR: unknown argument (%s)\n", arg);
             return 1;
         }
@@ -138,8 +148,7 @@ void kavelon_write_debug_xml(KAVELON *dt) {
     }
     print_XMLENTITY(out, dt->root, 1);
     // Closed at once, so the dump is complete whatever happens later.
-    const bool failed = std::ferror(out) != 0;
-    if (std::fclose(out) != 0 || failed) {
+    if (!close_checked(out)) {
         std::fprintf(stderr, " *** ERROR: Unable to write file debug.xml\n");
         std::exit(1);
     }
@@ -160,21 +169,20 @@ int kavelon_write_output_file(KAVELON *dt) {
             return 1;
         }
     }
+    // The one place that chooses the writer; any unknown format writes text.
     switch (dt->output_format) {
         case KAVELON_FORMAT_CSV: kavelon_write_csv(dt, out); break;
         case KAVELON_FORMAT_XML: kavelon_write_xml(dt, out); break;
         case KAVELON_FORMAT_DSM: kavelon_write_dsm(dt, out); break;
         default: kavelon_write_txt(dt, out); break;
     }
-    // A truncated report must not pass for a complete one.
-    if (out != stdout) {
-        const bool failed = std::ferror(out) != 0;
-        if (std::fclose(out) != 0 || failed) {
+    const bool to_stdout = out == stdout;
+    if (!close_checked(out)) {
+        if (to_stdout) {
+            std::fprintf(stderr, " *** ERROR: Unable to write file (standard output)\n");
+        } else {
             std::fprintf(stderr, " *** ERROR: Unable to write file (%s)\n", dt->output_filename);
-            return 1;
         }
-    } else if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        std::fprintf(stderr, " *** ERROR: Unable to write file (standard output)\n");
         return 1;
     }
     return 0;
@@ -200,6 +208,7 @@ int kavelon_main(int argc, char **argv) {
     // run takes the step-by-step operations; otherwise the fast ones give the
     // same result.
     const bool fast = dt.debug == 0;
+    // "indentify" as spelt in the stage line: fixed wording that callers rely on.
     if ((fast ? kavelon_fast_identify_blocks_subblocks(&dt)
               : kavelon_identify_blocks_subblocks(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_indentify_blocks_subblocks()\n");

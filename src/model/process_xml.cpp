@@ -43,8 +43,9 @@ char **new_name_table(int count, const char *message) {
     return static_cast<char **>(new_block(static_cast<size_t>(count), sizeof(char *), message));
 }
 
-void trace_row(const KAVELON *dt, const char *format, int i, const char *row) {
-    if (dt->debug == 1) std::fprintf(stdout, format, i, row);
+// A new row of the matrix named by the letter, in debug mode.
+void trace_row(const KAVELON *dt, char matrix, int i, const char *row) {
+    if (dt->debug == 1) std::fprintf(stdout, "%c[%3d] = %s\n", matrix, i, row);
 }
 
 // Code of a dependency element, from the first letter of its name.
@@ -108,7 +109,7 @@ bool create_activity_tables(KAVELON *dt) {
         dt->d[i] = static_cast<ACTSTATE *>(
             new_block(1, sizeof(ACTSTATE), " *** ERROR: Out of memory for dt->d[i]\n"));
         if (dt->d[i] == nullptr) return false;
-        trace_row(dt, "P[%3d] = %s\n", i, dt->P[i]);
+        trace_row(dt, 'P', i, dt->P[i]);
     }
     return true;
 }
@@ -124,7 +125,7 @@ bool create_constraint_tables(KAVELON *dt) {
     for (int i = 0; i < dt->n; i++) {
         dt->Q[i] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->Q[i]\n");
         if (dt->Q[i] == nullptr) return false;
-        trace_row(dt, "Q[%3d] = %s\n", i, dt->Q[i]);
+        trace_row(dt, 'Q', i, dt->Q[i]);
     }
     return true;
 }
@@ -142,13 +143,13 @@ bool create_output_tables(KAVELON *dt) {
     for (int o = 0; o < dt->nR; o++) {
         dt->R[o] = new_row(dt->n, " *** ERROR: Out of memory for dt->R[i]\n");
         if (dt->R[o] == nullptr) return false;
-        trace_row(dt, "R[%3d] = %s\n", o, dt->R[o]);
+        trace_row(dt, 'R', o, dt->R[o]);
     }
     if (dt->nQ <= 0) return true;
     for (int o = 0; o < dt->nR; o++) {
         dt->T[o] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->T[i]\n");
         if (dt->T[o] == nullptr) return false;
-        trace_row(dt, "T[%3d] = %s\n", o, dt->T[o]);
+        trace_row(dt, 'T', o, dt->T[o]);
     }
     return true;
 }
@@ -183,16 +184,15 @@ void read_activity_names(KAVELON *dt, int *result) {
 }
 
 // Entry k of `table` names the k-th child of the root called `kind`: the
-// text of that child's last `tag` child. `missing` is the message, with the
-// index, for an entry that stays none.
-void read_names(const KAVELON *dt, const char *kind, const char *tag, char **table,
-                const char *missing, int *result) {
+// text of that child's last `tag` child. An entry that stays none is
+// reported with its index.
+void read_names(const KAVELON *dt, const char *kind, const char *tag, char **table, int *result) {
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;
         table[k] = last_child_text(c, tag);
         if (table[k] == nullptr) {
-            std::fprintf(stderr, missing, k);
+            std::fprintf(stderr, " *** ERROR: missing <%s> tag for %s number %d\n", tag, kind, k);
             *result = 1;
         }
         k++;
@@ -270,14 +270,15 @@ void report_data_duplicates_and_clashes(const KAVELON *dt, const ModelIndex &ind
     }
 }
 
-// Pairs of equal names among `count` entries of `table`; `message` takes the
-// name and both indexes.
-void report_name_duplicates(char *const *table, int count, const char *message, int *result) {
+// Pairs of equal names among `count` entries of `table`, reported as names of
+// the given kind ("constraint", "output name") with both indexes.
+void report_name_duplicates(char *const *table, int count, const char *kind, int *result) {
     NameIndex index;
     build_name_index(table, count, index);
     for (int j = 0; j < count; j++) {
         for (int k = index.next_same[j]; k >= 0; k = index.next_same[k]) {
-            std::fprintf(stderr, message, table[j], j, k);
+            std::fprintf(stderr, " *** ERROR: %s %s defined multiple times (%d) (%d)\n", kind, table[j], j,
+                         k);
             *result = 1;
         }
     }
@@ -315,11 +316,10 @@ void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
 // Enters every dependency element under `consumer` into its row of the
 // activity matrix (P or R) or, failing that, of the constraint matrix (Q or
 // T). Activities' data items win over constraints of the same name. Returns
-// false when some item was found nowhere; `not_found` is the message for it,
-// taking the consumer's name, the element's name and its text.
+// false when some item was found nowhere, after a message naming the
+// consumer's kind and name, the element's name and its text.
 bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
-                        char *activity_row, char *constraint_row, const char *not_found,
-                        const Consumer &who) {
+                        char *activity_row, char *constraint_row, const Consumer &who) {
     bool all_found = true;
     KindsNamed named;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
@@ -336,7 +336,8 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
             constraint_row[k] = dependency_code(c->name);
             continue;
         }
-        std::fprintf(stderr, not_found, xmlnulltext(who.name), c->name, xmlnulltext(c->text));
+        std::fprintf(stderr, "*** ERROR: For %s (%s) could not find (%s) data (%s)\n", who.kind,
+                     xmlnulltext(who.name), c->name, xmlnulltext(c->text));
         all_found = false;
     }
     return all_found;
@@ -345,13 +346,12 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
 // Dependencies of every child of the root called `kind`: the k-th one's go
 // into rows[k] and constraint_rows[k], its name taken from names[k].
 void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, char **rows,
-                           char **constraint_rows, char *const *names, const char *not_found,
-                           int *result) {
+                           char **constraint_rows, char *const *names, int *result) {
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;
         const Consumer who{kind, k, names[k]};
-        if (!enter_dependencies(dt, index, c, rows[k], constraint_rows[k], not_found, who))
+        if (!enter_dependencies(dt, index, c, rows[k], constraint_rows[k], who))
             *result = 1;
         k++;
     }
@@ -497,21 +497,20 @@ int kavelon_process_xml(KAVELON *dt) {
         ModelIndex index;
         build_name_index(dt->design_data_name, dt->n, index.data);
         report_data_duplicates(dt, index.data, &result);
-        read_names(dt, "output", "name", dt->output_name,
-                   " *** ERROR: missing <name> tag for output number %d\n", &result);
-        read_names(dt, "constraint", "data", dt->constraint_name,
-                   " *** ERROR: missing <data> tag for constraint number %d\n", &result);
+        // The messages name the kind, so the helpers print them from one literal
+        // format each: "missing <name> tag for output number 0", "missing <data>
+        // tag for constraint number 0".
+        read_names(dt, "output", "name", dt->output_name, &result);
+        read_names(dt, "constraint", "data", dt->constraint_name, &result);
         build_name_index(dt->constraint_name, dt->nQ, index.constraints);
+        // Reports every duplicate data name a second time: fixed output that callers rely on.
         report_data_duplicates_and_clashes(dt, index, &result);
-        report_name_duplicates(dt->constraint_name, dt->nQ,
-                               " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
-        report_name_duplicates(dt->output_name, dt->nR,
-                               " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
-        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->design_activity_name,
-                              "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
-                              &result);
-        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->output_name,
-                              "*** ERROR: For output (%s) could not find (%s) data (%s)\n", &result);
+        // "constraint %s defined multiple times", "output name %s defined multiple times".
+        report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
+        report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
+        // "For design_activity (%s) could not find", "For output (%s) could not find".
+        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->design_activity_name, &result);
+        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->output_name, &result);
         if (dt->warnings == 1) {
             warn_suspicious_elements(dt);
             warn_same_activity_names(dt);

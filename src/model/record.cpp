@@ -87,6 +87,7 @@ int kavelon_initialize(KAVELON *dt) {
 void kavelon_print_state(KAVELON *dt, FILE *out) {
     char name1[21];
     char name2[21];
+    // A blank before the first newline, and " . " between some headings: fixed wording that callers rely on.
     std::fprintf(out,
                  " \nBLOCK_ORDER SUBBLOCK_ORDER PREDECESSOR_BLOCK TRIAL_CHAIN . CANDIDATE_ROWS . "
                  "ROW_NBR_REMAINING_S . DELETE_CHAIN\n");

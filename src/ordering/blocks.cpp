@@ -79,6 +79,7 @@ int kavelon_identify_blocks_subblocks(KAVELON *dt) {
         }
         block_size++;
         if (block_size > ncnt) {
+            // Two blanks after "ERROR:": fixed wording that callers rely on.
             std::fprintf(stderr,
                          " *** ERROR:  block_size > ncnt in kavelon_identify_blocks_subblocks "
                          "(%d) > (%d)\n",
@@ -144,6 +145,7 @@ int kavelon_find_order_n_block(KAVELON *dt, int n) {
     }
     if (count == n) {
         form_coupled_block(dt);
+        // "Numberof" in one word; ")" after "value 1" below but not here: fixed wording callers rely on.
         kavelon_print_trace(dt, "Numberof candidate rows == n (%d)\n", n);
         kavelon_print_trace(dt, " exiting kavelon_find_order_n_block() with value 1\n");
         kavelon_flush_trace(dt);

@@ -84,6 +84,7 @@ int kavelon_identify_predecessor_blocks(KAVELON *dt) {
             if (dt->P[i][j] == DEP_STRONG) s->predecessor_block = dt->d[j]->block_order;
         }
     }
+    // Two blanks before "dt->n" and one before the newline: fixed wording that callers rely on.
     kavelon_print_trace(dt, "End of first step  dt->n = %d \n", dt->n);
 
     // Per block: every row of a block gets the highest value of its rows.
@@ -102,6 +103,7 @@ int kavelon_identify_predecessor_blocks(KAVELON *dt) {
         }
         if (s->predecessor_block > max_block) max_block = s->predecessor_block;
     }
+    // "j =" without a blank after it: fixed wording that callers rely on.
     kavelon_print_trace(dt, "End of second step i = %d j =%d block_start = %d max_block = %d\n", i,
                         j, block_start, max_block);
     fill_predecessor(dt, block_start, dt->n, max_block);

@@ -11,11 +11,14 @@
 // Fills buf with the local time in the 24-character calendar form and a
 // newline; returns 0, or 1 (buf empty) when the clock cannot be converted.
 int kavelon_time_stamp(char buf[26]);
-int kavelon_write_txt(KAVELON *dt, FILE *out);
-int kavelon_write_csv(KAVELON *dt, FILE *out);
-int kavelon_write_xml(KAVELON *dt, FILE *out);
+// The three writers share one signature: they only read the record, write
+// the whole report with the current time to the open stream and return 0.
+// The driver chooses one by the format with a plain switch.
+int kavelon_write_txt(const KAVELON *dt, FILE *out);
+int kavelon_write_csv(const KAVELON *dt, FILE *out);
+int kavelon_write_xml(const KAVELON *dt, FILE *out);
 // The partitioned matrix as a plain CSV table ("-fDSM"), readable back as input.
-int kavelon_write_dsm(KAVELON *dt, FILE *out);
+int kavelon_write_dsm(const KAVELON *dt, FILE *out);
 
 // Forms the calendar text of the given time in local time, English names
 // whatever the locale: "Tue Dec  8 18:49:48 2026\n". Returns 0, or 1 with buf

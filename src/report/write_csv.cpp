@@ -54,9 +54,9 @@ void write_line(FILE *out, const std::string &line) {
 }
 
 // A header line whose value may be absent: absent leaves an empty line.
-void write_optional_value(FILE *out, const char *format, const char *value) {
+void write_optional_value(FILE *out, const char *label, const char *value) {
     if (value != nullptr) {
-        std::fprintf(out, format, doubled_quotes(value).c_str());
+        std::fprintf(out, "\"%s\",\" %s\"\n", label, doubled_quotes(value).c_str());
     } else {
         std::fprintf(out, "\n");
     }
@@ -65,10 +65,10 @@ void write_optional_value(FILE *out, const char *format, const char *value) {
 void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "\"kavelon version\",\" %s\"\n", KAVELON_VERSION);
     std::fprintf(out, "\"kavelon version date\",\" %s\"\n", KAVELON_VERSION_DATE);
-    write_optional_value(out, "\"XML Input Filename\",\" %s\"\n", dt->xml_filename);
-    write_optional_value(out, "\"Design Process Name\",\" %s\"\n", dt->name);
-    write_optional_value(out, "\"Version Number\",\" %s\"\n", dt->version);
-    write_optional_value(out, "\"Version Date\",\" %s\"\n", dt->version_date);
+    write_optional_value(out, "XML Input Filename", dt->xml_filename);
+    write_optional_value(out, "Design Process Name", dt->name);
+    write_optional_value(out, "Version Number", dt->version);
+    write_optional_value(out, "Version Date", dt->version_date);
     // An absent study name leaves no line at all.
     if (dt->study_name != nullptr) {
         std::fprintf(out, "\"Study Name\",\" %s\"\n", doubled_quotes(dt->study_name).c_str());
@@ -78,6 +78,7 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
 }
 
 void write_heading_row(const KAVELON *dt, FILE *out) {
+    // "Design data" in lower case, a blank inside every quoted field: fixed wording that callers rely on.
     std::string line = "\" Design Activity Number\",\" Design Activity\",\" Design data\",\" Block Number\",";
     line += "\" Subblock Number\",\" Predecessor Block Number\"";
     for (int j = 0; j < dt->n; j++) {
@@ -116,6 +117,7 @@ void write_output_rows(const KAVELON *dt, FILE *out) {
     std::string line;
     for (int k = 0; k < dt->nR; k++) {
         line.clear();
+        // "Output " with its trailing blank, a blank before the comma: fixed wording callers rely on.
         append_format(line, " %3d,\" %s\" ,\" %s\",%d,%d,%d ", k, "Output ",
                       doubled_quotes(dt->output_name[k]).c_str(), 0, 0, 0);
         append_codes(line, dt->R[k], dt->n);
@@ -137,7 +139,7 @@ int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
     return 0;
 }
 
-int kavelon_write_csv(KAVELON *dt, FILE *out) {
+int kavelon_write_csv(const KAVELON *dt, FILE *out) {
     char buf[26];
     return kavelon_write_csv_with_stamp(dt, out, kavelon_take_time_stamp(buf));
 }

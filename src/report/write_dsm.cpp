@@ -67,7 +67,7 @@ void end_line(FILE *out, std::string &line) {
 
 }  // namespace
 
-int kavelon_write_dsm(KAVELON *dt, FILE *out) {
+int kavelon_write_dsm(const KAVELON *dt, FILE *out) {
     std::string line;
     // The corner cell stays empty.
     for (int j = 0; j < dt->n; j++) {

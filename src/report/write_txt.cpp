@@ -83,6 +83,7 @@ void write_blocks(const KAVELON *dt, FILE *out) {
             if (s->subblock_order != 0) {
                 std::fprintf(out, "   Each design activity of the block can be performed independently\n\n");
             } else {
+                // "activites" as spelt: fixed wording that callers rely on.
                 std::fprintf(out, "   All design activites of the block must be solved together\n\n");
             }
             heading_block = s->block_order;
@@ -105,7 +106,7 @@ int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
     return 0;
 }
 
-int kavelon_write_txt(KAVELON *dt, FILE *out) {
+int kavelon_write_txt(const KAVELON *dt, FILE *out) {
     char buf[26];
     return kavelon_write_txt_with_stamp(dt, out, kavelon_take_time_stamp(buf));
 }

@@ -99,7 +99,7 @@ int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
     return 0;
 }
 
-int kavelon_write_xml(KAVELON *dt, FILE *out) {
+int kavelon_write_xml(const KAVELON *dt, FILE *out) {
     char buf[26];
     return kavelon_write_xml_with_stamp(dt, out, kavelon_take_time_stamp(buf));
 }

@@ -91,7 +91,8 @@ ConstructEnd read_construct(FILE *in, WorkBuffer *buffer, const char *closing) {
 }
 
 // Sets the flag of a construct that did not close and prints its trace line
-// (the one given for its end, if any). Tells whether the construct closed.
+// (the one given for its end, if any), "{" the given words ": *errflag = N}".
+// Tells whether the construct closed.
 bool construct_closed(ConstructEnd end, int *errflag, const char *eof_trace, const char *overrun_trace) {
     const char *line = nullptr;
     if (end == CONSTRUCT_EOF) {
@@ -101,7 +102,7 @@ bool construct_closed(ConstructEnd end, int *errflag, const char *eof_trace, con
         *errflag = XMLERR_OVERRUN;
         line = overrun_trace;
     }
-    if (line != nullptr) trace(line, *errflag);
+    if (line != nullptr) trace("{%s: *errflag = %d}\n", line, *errflag);
     return end == CONSTRUCT_CLOSED;
 }
 
@@ -109,8 +110,8 @@ bool construct_closed(ConstructEnd end, int *errflag, const char *eof_trace, con
 XMLENTITY *read_comment(FILE *in, WorkBuffer *buffer, int *errflag) {
     trace("{fget_XMLENTITY reading comment: *errflag = %d}\n", *errflag);
     if (!construct_closed(read_construct(in, buffer, "-->"), errflag,
-                          "{Exiting fget_XMLENTITY unanticipated EOF: *errflag = %d}\n",
-                          "{fget_XMLENTITY in comment, buffer overrun: *errflag = %d}\n")) {
+                          "Exiting fget_XMLENTITY unanticipated EOF",
+                          "fget_XMLENTITY in comment, buffer overrun")) {
         return nullptr;
     }
     buffer->data[buffer->length - 3] = '\0';
@@ -138,7 +139,7 @@ XMLENTITY *read_cdata(FILE *in, WorkBuffer *buffer, int *errflag) {
     }
     trace("{Reading CDATA in fget_XMLENTITY: *errflag = %d}\n", *errflag);
     if (!construct_closed(read_construct(in, buffer, "]]>"), errflag, nullptr,
-                          "{Buffer overrun Reading CDATA in fget_XMLENTITY: *errflag = %d}\n")) {
+                          "Buffer overrun Reading CDATA in fget_XMLENTITY")) {
         return nullptr;
     }
     buffer->data[buffer->length - 3] = '\0';
@@ -150,8 +151,8 @@ XMLENTITY *read_cdata(FILE *in, WorkBuffer *buffer, int *errflag) {
 // After "<?".
 XMLENTITY *read_processing_instruction(FILE *in, WorkBuffer *buffer, int *errflag) {
     if (!construct_closed(read_construct(in, buffer, "?>"), errflag,
-                          "{EOF Reading PI in fget_XMLENTITY: *errflag = %d}\n",
-                          "{Buffer overrun Reading PI in fget_XMLENTITY: *errflag = %d}\n")) {
+                          "EOF Reading PI in fget_XMLENTITY",
+                          "Buffer overrun Reading PI in fget_XMLENTITY")) {
         return nullptr;
     }
     buffer->data[buffer->length - 2] = '\0';
@@ -198,7 +199,7 @@ XMLENTITY *read_tag(FILE *in, WorkBuffer *buffer, int first, int *errflag, bool 
     }
     buffer_add(buffer, first);
     if (!construct_closed(read_construct(in, buffer, ">"), errflag, nullptr,
-                          "{Buffer overrun Reading tag in fget_XMLENTITY: *errflag = %d}\n")) {
+                          "Buffer overrun Reading tag in fget_XMLENTITY")) {
         return nullptr;
     }
     buffer->length--;
@@ -299,6 +300,7 @@ void read_end_tag(FILE *in, OpenElement *open) {
         if (c == EOF || c != static_cast<unsigned char>(element->name[j])) {
             open->flag = c == EOF ? XMLERR_EOF : XMLERR_MALFORMED;
             element->text = buffer_copy(&open->content);
+            // No blank between ")" and "to": fixed wording that callers rely on.
             trace("{wrong endtag (j=%d)to <%s> in fget_XMLENTITY: *errflag = %d}\n", static_cast<int>(j),
                   element->name, open->flag);
             return;
@@ -400,6 +402,7 @@ XMLENTITY *readfile_text_XMLENTITY(FILE *in, int *errflag, int *text_after) {
         std::fprintf(stderr, " *** ERROR: NULL Pointers on entry to readfile_XMLENTITY\n");
         return nullptr;
     }
+    // No closing "]" on this line: fixed wording that callers rely on.
     trace("[Entering readfile_XMLENTITY: *errflag = %d\n", *errflag);
     *errflag = XMLERR_NONE;
     XMLENTITY *first = nullptr;
@@ -420,6 +423,7 @@ XMLENTITY *readfile_text_XMLENTITY(FILE *in, int *errflag, int *text_after) {
         }
         int flag = XMLERR_NONE;
         XMLENTITY *entity = fget_XMLENTITY(in, &flag);
+        // Two blanks before "err": fixed wording that callers rely on.
         trace("[return from fget_XMLENTITY  err = %d]\n", flag);
         if (entity == nullptr) continue;
         if (last == nullptr) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "model/model.h"
+#include "test_util.h"
 
 namespace {
 
@@ -46,11 +47,9 @@ struct Build {
 
     explicit Build(const char *text) {
         kavelon_initialize(&dt);
-        FILE *in = fmemopen(const_cast<char *>(text), std::strlen(text), "r");
-        int errflag = 0;
-        XMLENTITY *root = readfile_XMLENTITY(in, &errflag);
-        std::fclose(in);
-        EXPECT_EQ(errflag, 0) << text;
+        const test_util::Read read = test_util::read_file(text);
+        XMLENTITY *root = read.first;
+        EXPECT_EQ(read.flag, 0) << text;
         dt.root = root;
         std::string before;
         snapshot(root, before);

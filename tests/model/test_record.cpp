@@ -5,18 +5,12 @@
 #include <string>
 
 #include "model/record.h"
+#include "test_util.h"
 
 namespace {
 
 std::string print_to_string(KAVELON *dt) {
-    char *buf = nullptr;
-    size_t len = 0;
-    FILE *out = open_memstream(&buf, &len);
-    kavelon_print_state(dt, out);
-    std::fclose(out);
-    std::string s(buf, len);
-    std::free(buf);
-    return s;
+    return test_util::written_by([&](FILE *out) { kavelon_print_state(dt, out); });
 }
 
 const char *kHeading =

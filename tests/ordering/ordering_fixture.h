@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ordering/steps.h"
+#include "test_util.h"
 
 namespace ordering_test {
 
@@ -97,9 +98,8 @@ template <typename Stage>
 std::string capture_trace(KAVELON &dt, Stage stage, int *result = nullptr) {
     const int32_t saved_debug = dt.debug;
     dt.debug = 1;
-    testing::internal::CaptureStdout();
-    const int r = stage(&dt);
-    std::string out = testing::internal::GetCapturedStdout();
+    int r = 0;
+    std::string out = test_util::stdout_of([&] { r = stage(&dt); });
     dt.debug = saved_debug;
     if (result != nullptr) *result = r;
     return out;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "report/report.h"
+#include "test_util.h"
 
 namespace report_test {
 
@@ -89,13 +90,8 @@ constexpr const char *kStamp = "Fri Feb 13 23:31:30 2009\n";
 using Writer = int (*)(const KAVELON *, FILE *, const char *);
 
 inline std::string write_report(Writer writer, const KAVELON *dt, const char *stamp = kStamp) {
-    char *buf = nullptr;
-    size_t len = 0;
-    FILE *out = open_memstream(&buf, &len);
-    const int result = writer(dt, out, stamp);
-    std::fclose(out);
-    std::string s(buf, len);
-    std::free(buf);
+    int result = 0;
+    std::string s = test_util::written_by([&](FILE *out) { result = writer(dt, out, stamp); });
     if (result != 0) s += "<<writer returned non-zero>>";
     return s;
 }

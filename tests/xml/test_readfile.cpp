@@ -36,12 +36,11 @@ std::string fget_shape(const std::string &bytes) {
 // Standard output written while the reader runs with its trace on.
 template <typename Reading>
 std::string traced(Reading reading) {
-    testing::internal::CaptureStdout();
-    xml_verbose_on();
-    reading();
-    xml_verbose_off();
-    std::fflush(stdout);
-    return testing::internal::GetCapturedStdout();
+    return test_util::stdout_of([&] {
+        xml_verbose_on();
+        reading();
+        xml_verbose_off();
+    });
 }
 
 std::string times(size_t count, char c) { return std::string(count, c); }
@@ -290,4 +289,25 @@ TEST(XmlTrace, NestedElements) {
               "[return from fget_XMLENTITY  err = 2]\n"
               "[*errflag = 2]\n"
               "[Exiting readfile_XMLENTITY: *errflag = 2]\n");
+}
+
+// The trace line of every construct that ends early or overruns the buffer.
+TEST(XmlTrace, UnclosedConstructs) {
+    const std::string big(70000, 'x');
+    const struct {
+        std::string after_lt;
+        const char *line;
+    } cases[] = {
+        {"!--x", "{Exiting fget_XMLENTITY unanticipated EOF: *errflag = 1}\n"},
+        {"!--" + big, "{fget_XMLENTITY in comment, buffer overrun: *errflag = 3}\n"},
+        {"![CDATA[" + big, "{Buffer overrun Reading CDATA in fget_XMLENTITY: *errflag = 3}\n"},
+        {"?x", "{EOF Reading PI in fget_XMLENTITY: *errflag = 1}\n"},
+        {"?" + big, "{Buffer overrun Reading PI in fget_XMLENTITY: *errflag = 3}\n"},
+        {"a" + big, "{Buffer overrun Reading tag in fget_XMLENTITY: *errflag = 3}\n"},
+    };
+    for (const auto &c : cases) {
+        const std::string trace = traced([&] { free_XMLENTITY(xmltest::fget(c.after_lt).entity); });
+        EXPECT_NE(trace.find(std::string("}\n") + c.line), std::string::npos)
+            << c.line << trace.substr(0, 300);
+    }
 }

@@ -44,14 +44,7 @@ XMLENTITY *make(const char *name, int32_t type, const char *text = nullptr) {
 }
 
 std::string printed(XMLENTITY *entity, int depth) {
-    char *buffer = nullptr;
-    size_t length = 0;
-    FILE *out = open_memstream(&buffer, &length);
-    print_XMLENTITY(out, entity, depth);
-    std::fclose(out);
-    std::string text(buffer, length);
-    std::free(buffer);
-    return text;
+    return test_util::written_by([&](FILE *out) { print_XMLENTITY(out, entity, depth); });
 }
 
 }  // namespace

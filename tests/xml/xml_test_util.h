@@ -1,27 +1,16 @@
-// Helpers of the reader tests: streams over byte strings and captured output.
+// Helpers of the reader tests: reads of single entities and trees as text.
 #ifndef KAVELON_TESTS_XML_TEST_UTIL_H
 #define KAVELON_TESTS_XML_TEST_UTIL_H
 
-#include <gtest/gtest.h>
-
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
+#include "test_util.h"
 #include "xml/xmlentity.h"
 
 namespace xmltest {
 
-// A stream that delivers exactly the given bytes, NUL bytes included.
-inline FILE *stream_of(const std::string &bytes) {
-    FILE *in = std::tmpfile();
-    EXPECT_NE(in, nullptr);
-    if (!bytes.empty()) {
-        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), in), bytes.size());
-    }
-    std::rewind(in);
-    return in;
-}
+using test_util::stream_of;
 
 // What a further read of the stream would see.
 inline std::string rest_of(FILE *in) {
@@ -30,18 +19,8 @@ inline std::string rest_of(FILE *in) {
     return rest;
 }
 
-struct Read {
-    XMLENTITY *first;
-    int flag;
-};
-
-inline Read read_file(const std::string &bytes, int incoming_flag = 0) {
-    FILE *in = stream_of(bytes);
-    Read read = {nullptr, incoming_flag};
-    read.first = readfile_XMLENTITY(in, &read.flag);
-    std::fclose(in);
-    return read;
-}
+using test_util::Read;
+using test_util::read_file;
 
 struct Fget {
     XMLENTITY *entity;
