@@ -24,29 +24,6 @@ bool same(const char *a, const char *b) {
     return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
 }
 
-// A zero-filled block, or none after the given out-of-memory message.
-void *new_block(size_t count, size_t size, const char *message) {
-    void *block = std::calloc(count, size);
-    if (block == nullptr) std::fputs(message, stderr);
-    return block;
-}
-
-// A row of `columns` '0' codes and its terminator, or none after the message.
-char *new_row(int columns, const char *message) {
-    const size_t width = static_cast<size_t>(columns);
-    char *row = static_cast<char *>(new_block(width + 1, 1, message));
-    if (row != nullptr) std::memset(row, DEP_NONE, width);
-    return row;
-}
-
-char **new_name_table(int count, const char *message) {
-    return static_cast<char **>(new_block(static_cast<size_t>(count), sizeof(char *), message));
-}
-
-void trace_row(const KAVELON *dt, const char *format, int i, const char *row) {
-    if (dt->debug == 1) std::fprintf(stdout, format, i, row);
-}
-
 // Code of a dependency element, from the first letter of its name.
 char dependency_code(const char *element_name) {
     switch (element_name[0]) {
@@ -88,69 +65,17 @@ void read_header_and_count(KAVELON *dt) {
     }
 }
 
-// Name tables, P and the ordering states; false after an out-of-memory message.
-bool create_activity_tables(KAVELON *dt) {
-    const int n = dt->n;
-    dt->design_activity_name =
-        new_name_table(n, " *** ERROR: Out of memory for dt->design_activity_name\n");
-    if (dt->design_activity_name == nullptr) return false;
-    dt->design_data_name = new_name_table(n, " *** ERROR: Out of memory for dt->design_data_name\n");
-    if (dt->design_data_name == nullptr) return false;
-    dt->P = new_name_table(n, " *** ERROR: Out of memory for dt->P\n");
-    if (dt->P == nullptr) return false;
-    dt->d = static_cast<ACTSTATE **>(
-        new_block(static_cast<size_t>(n), sizeof(ACTSTATE *), " *** ERROR: Out of memory for dt->d\n"));
-    if (dt->d == nullptr) return false;
-    for (int i = 0; i < n; i++) {
-        dt->P[i] = new_row(n, " *** ERROR: Out of memory for dt->P[i]\n");
-        if (dt->P[i] == nullptr) return false;
-        // Zero-filled: all seven fields of the state start at 0.
-        dt->d[i] = static_cast<ACTSTATE *>(
-            new_block(1, sizeof(ACTSTATE), " *** ERROR: Out of memory for dt->d[i]\n"));
-        if (dt->d[i] == nullptr) return false;
-        trace_row(dt, "P[%3d] = %s\n", i, dt->P[i]);
+// Dependency elements under the children of the root called `kind`: the
+// most cells their rows can take in all.
+size_t count_dependencies(const KAVELON *dt, const char *kind) {
+    size_t count = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, kind)) continue;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
+            if (is_dependency(e)) count++;
+        }
     }
-    return true;
-}
-
-// Q always has n entries; its rows and the constraint names exist only when
-// there are constraints.
-bool create_constraint_tables(KAVELON *dt) {
-    dt->Q = new_name_table(dt->n, " *** ERROR: Out of memory for dt->Q\n");
-    if (dt->Q == nullptr) return false;
-    if (dt->nQ <= 0) return true;
-    dt->constraint_name = new_name_table(dt->nQ, " *** ERROR: Out of memory for dt->constraint_name\n");
-    if (dt->constraint_name == nullptr) return false;
-    for (int i = 0; i < dt->n; i++) {
-        dt->Q[i] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->Q[i]\n");
-        if (dt->Q[i] == nullptr) return false;
-        trace_row(dt, "Q[%3d] = %s\n", i, dt->Q[i]);
-    }
-    return true;
-}
-
-// Output names, R and T exist only when there are outputs; the rows of T
-// only when there are constraints as well.
-bool create_output_tables(KAVELON *dt) {
-    if (dt->nR <= 0) return true;
-    dt->output_name = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->output_name\n");
-    if (dt->output_name == nullptr) return false;
-    dt->R = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->R\n");
-    if (dt->R == nullptr) return false;
-    dt->T = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->T\n");
-    if (dt->T == nullptr) return false;
-    for (int o = 0; o < dt->nR; o++) {
-        dt->R[o] = new_row(dt->n, " *** ERROR: Out of memory for dt->R[i]\n");
-        if (dt->R[o] == nullptr) return false;
-        trace_row(dt, "R[%3d] = %s\n", o, dt->R[o]);
-    }
-    if (dt->nQ <= 0) return true;
-    for (int o = 0; o < dt->nR; o++) {
-        dt->T[o] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->T[i]\n");
-        if (dt->T[o] == nullptr) return false;
-        trace_row(dt, "T[%3d] = %s\n", o, dt->T[o]);
-    }
-    return true;
+    return count;
 }
 
 // Text of the last child of `parent` named `tag`, or none when there is no
@@ -288,19 +213,19 @@ void report_name_duplicates(char *const *table, int count, const char *message, 
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere; `not_found` is the message for it,
 // taking the consumer's name, the element's name and its text.
-bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char *activity_row,
-                        char *constraint_row, const char *not_found, const char *name) {
+bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, KAVROW *activity_row,
+                        KAVROW *constraint_row, const char *not_found, const char *name) {
     bool all_found = true;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);
         if (j >= 0) {
-            activity_row[j] = dependency_code(c->name);
+            kavelon_add_cell(activity_row, j, dependency_code(c->name));
             continue;
         }
         const int k = first_named(index.constraints, c->text);
         if (k >= 0) {
-            constraint_row[k] = dependency_code(c->name);
+            kavelon_add_cell(constraint_row, k, dependency_code(c->name));
             continue;
         }
         std::fprintf(stderr, not_found, xmlnulltext(name), c->name, xmlnulltext(c->text));
@@ -310,15 +235,18 @@ bool enter_dependencies(const ModelIndex &index, const XMLENTITY *consumer, char
 }
 
 // Dependencies of every child of the root called `kind`: the k-th one's go
-// into rows[k] and constraint_rows[k], its name taken from names[k].
-void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, char **rows,
-                           char **constraint_rows, char *const *names, const char *not_found,
-                           int *result) {
+// into rows[k] and constraint_rows[k], its name taken from names[k]. There
+// are `count` such children, and their rows are filled in order.
+void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, KAVROW *rows,
+                           KAVROW *constraint_rows, int32_t count, char *const *names,
+                           const char *not_found, int *result) {
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;
-        if (!enter_dependencies(index, c, rows[k], constraint_rows[k], not_found, names[k]))
+        if (!enter_dependencies(index, c, &rows[k], &constraint_rows[k], not_found, names[k]))
             *result = 1;
+        kavelon_close_row(rows, k, count);
+        kavelon_close_row(constraint_rows, k, count);
         k++;
     }
 }
@@ -337,7 +265,10 @@ int kavelon_process_xml(KAVELON *dt) {
         std::fprintf(stderr, " *** ERROR: No <design_activity> tags in XML file\n");
         return 1;
     }
-    if (!create_activity_tables(dt) || !create_constraint_tables(dt) || !create_output_tables(dt))
+    // Every dependency element fills at most one cell, of the activity or
+    // of the constraint matrix, so the elements' count is room enough.
+    if (kavelon_create_tables(dt, count_dependencies(dt, "design_activity"),
+                              count_dependencies(dt, "output")) != 0)
         return 1;
 
     int result = 0;
@@ -359,10 +290,11 @@ int kavelon_process_xml(KAVELON *dt) {
                                " *** ERROR: constraint %s defined multiple times (%d) (%d)\n", &result);
         report_name_duplicates(dt->output_name, dt->nR,
                                " *** ERROR: output name %s defined multiple times (%d) (%d)\n", &result);
-        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->design_activity_name,
+        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->n,
+                              dt->design_activity_name,
                               "*** ERROR: For design_activity (%s) could not find (%s) data (%s)\n",
                               &result);
-        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->output_name,
+        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->nR, dt->output_name,
                               "*** ERROR: For output (%s) could not find (%s) data (%s)\n", &result);
     } catch (const std::bad_alloc &) {
         std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);

@@ -37,10 +37,14 @@ int32_t &chain_mark(KAVELON *dt, Chain chain, int i) {
     return (chain == Chain::trial) ? dt->d[i]->trial_chain : dt->d[i]->delete_chain;
 }
 
+bool strong_at(const KAVELON *dt, int i, int j) {
+    return kavelon_code_at(&dt->P[i], j) == DEP_STRONG;
+}
+
 // A trial chain follows what a row depends on; a delete chain follows the
 // rows that depend on it.
 bool chain_link(const KAVELON *dt, Chain chain, int i, int j) {
-    return (chain == Chain::trial) ? dt->P[i][j] == DEP_STRONG : dt->P[j][i] == DEP_STRONG;
+    return (chain == Chain::trial) ? strong_at(dt, i, j) : strong_at(dt, j, i);
 }
 
 // Marks every candidate reachable from the marked ones over the chain's
@@ -192,8 +196,10 @@ void kavelon_count_remaining_strong(KAVELON *dt) {
         s->row_nbr_remaining_s = 0;
         if (s->block_order != 0) continue;
         // The diagonal never counts, whatever it holds.
-        for (int j = 0; j < dt->n; j++) {
-            if (j != i && is_unassigned(dt, j) && dt->P[i][j] == DEP_STRONG)
+        const KAVROW &row = dt->P[i];
+        for (int32_t t = 0; t < row.count; t++) {
+            const int j = row.cell[t].col;
+            if (j != i && is_unassigned(dt, j) && row.cell[t].code == DEP_STRONG)
                 s->row_nbr_remaining_s++;
         }
     }
@@ -212,9 +218,11 @@ int kavelon_eliminate_candidate_rows_1(KAVELON *dt) {
     while (i < dt->n) {
         bool removed = false;
         if (dt->d[i]->candidate_rows != 0) {
-            for (int j = 0; j < dt->n; j++) {
+            const KAVROW &row = dt->P[i];
+            for (int32_t t = 0; t < row.count; t++) {
+                const int j = row.cell[t].col;
                 if (is_unassigned(dt, j) && dt->d[j]->candidate_rows == 0 &&
-                    dt->P[i][j] == DEP_STRONG) {
+                    row.cell[t].code == DEP_STRONG) {
                     dt->d[i]->candidate_rows = 0;
                     removed = true;
                     break;
