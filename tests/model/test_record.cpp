@@ -5,6 +5,7 @@
 #include <string>
 
 #include "model/record.h"
+#include "model/rows_fixture.h"
 
 namespace {
 
@@ -29,21 +30,19 @@ const char *kHeading =
 TEST(Record, StateTableReproducesExample) {
     KAVELON dt;
     kavelon_initialize(&dt);
-    char p0[] = "SW", p1[] = "SS", q0[] = "S0", q1[] = "00", r0[] = "WW", t0[] = "0I";
-    char *P[] = {p0, p1};
-    char *Q[] = {q0, q1};
-    char *R[] = {r0};
-    char *T[] = {t0};
+    dt.n = 2; dt.nQ = 2; dt.nR = 1;
+    ASSERT_EQ(kavelon_create_tables(&dt, 4, 2), 0);
+    rows_test::fill_rows(dt.P, 2, {"SW", "SS"});
+    rows_test::fill_rows(dt.Q, 2, {"S0", "00"});
+    rows_test::fill_rows(dt.R, 1, {"WW"});
+    rows_test::fill_rows(dt.T, 1, {"0I"});
     char a0[] = "Define geometry", a1[] = "Estimate weight of the wing";
     char d0[] = "geometry", d1[] = "weight", o0[] = "cost estimate";
-    char *an[] = {a0, a1};
-    char *dn[] = {d0, d1};
-    char *on[] = {o0};
-    ACTSTATE s0{1, 1, 0, 0, 0, 0, 0}, s1{2, 1, 1, 0, 0, 0, 0};
-    ACTSTATE *d[] = {&s0, &s1};
-    dt.n = 2; dt.nQ = 2; dt.nR = 1;
-    dt.P = P; dt.Q = Q; dt.R = R; dt.T = T; dt.d = d;
-    dt.design_activity_name = an; dt.design_data_name = dn; dt.output_name = on;
+    dt.design_activity_name[0] = a0; dt.design_activity_name[1] = a1;
+    dt.design_data_name[0] = d0; dt.design_data_name[1] = d1;
+    dt.output_name[0] = o0;
+    *dt.d[0] = ACTSTATE{1, 1, 0, 0, 0, 0, 0};
+    *dt.d[1] = ACTSTATE{2, 1, 1, 0, 0, 0, 0};
 
     EXPECT_EQ(print_to_string(&dt),
               std::string(kHeading) +
@@ -51,7 +50,9 @@ TEST(Record, StateTableReproducesExample) {
                   "   1 Estimate weight of t               weight  2  1  1  0. 0. 0. 0 SX 00\n"
                   "   0              Output:        cost estimate  0  0  0  0. 0. 0. 0 WW 0I\n"
                   "\n");
-    // The diagonal cells are back as they were.
-    EXPECT_STREQ(p0, "SW");
-    EXPECT_STREQ(p1, "SS");
+    // The diagonal cells are as they were.
+    EXPECT_EQ(rows_test::row_codes(dt.P[0], 2), "SW");
+    EXPECT_EQ(rows_test::row_codes(dt.P[1], 2), "SS");
+    kavelon_release_tables(&dt);
+    EXPECT_EQ(dt.P, nullptr);
 }
