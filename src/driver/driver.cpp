@@ -106,10 +106,11 @@ int kavelon_write_output_file(KAVELON *dt) {
             return 1;
         }
     }
+    int written = 0;
     switch (dt->output_format) {
-        case KAVELON_FORMAT_CSV: kavelon_write_csv(dt, out); break;
-        case KAVELON_FORMAT_XML: kavelon_write_xml(dt, out); break;
-        default: kavelon_write_txt(dt, out); break;
+        case KAVELON_FORMAT_CSV: written = kavelon_write_csv(dt, out); break;
+        case KAVELON_FORMAT_XML: written = kavelon_write_xml(dt, out); break;
+        default: written = kavelon_write_txt(dt, out); break;
     }
     // A truncated report must not pass for a complete one.
     if (out != stdout) {
@@ -122,7 +123,8 @@ int kavelon_write_output_file(KAVELON *dt) {
         std::fprintf(stderr, " *** ERROR: Unable to write file (standard output)\n");
         return 1;
     }
-    return 0;
+    // A writer that stopped short has said why.
+    return written != 0 ? 1 : 0;
 }
 
 int kavelon_main(int argc, char **argv) {

@@ -1,6 +1,7 @@
 // The CSV report: header lines, then the whole matrix with constraints and
 // outputs. Each matrix line is put together in memory and written at once.
 #include <cstdarg>
+#include <new>
 #include <string>
 
 #include "report/report.h"
@@ -132,10 +133,17 @@ void write_output_rows(const KAVELON *dt, FILE *out) {
 }  // namespace
 
 int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp) {
-    write_header(dt, out, stamp);
-    write_heading_row(dt, out);
-    write_activity_rows(dt, out);
-    write_output_rows(dt, out);
+    // Lines are put together in memory, one at a time; a line that cannot
+    // be had ends the report with a message rather than the process.
+    try {
+        write_header(dt, out, stamp);
+        write_heading_row(dt, out);
+        write_activity_rows(dt, out);
+        write_output_rows(dt, out);
+    } catch (const std::bad_alloc &) {
+        std::fputs(" *** ERROR: Out of memory for a line of the CSV report\n", stderr);
+        return 1;
+    }
     std::fprintf(out, "\n");
     return 0;
 }
