@@ -5,12 +5,10 @@
 // run shows as many as possible); a wrong root, a file without activities and
 // exhausted memory stop the build at once. Names and header values point at
 // the texts of the tree, which therefore lives as long as the record.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "model/model.h"
@@ -125,23 +123,62 @@ void read_names(const KAVELON *dt, const char *kind, const char *tag, char **tab
 }
 
 // Entries of a name table grouped by name, so that equal names are found
-// without comparing every pair: `named` holds the lowest and the highest
-// index of each name, next_same[k] the next higher index holding the name of
-// entry k, or -1. Entries that are none take part in nothing.
-struct NameIndex {
-    std::unordered_map<std::string_view, std::pair<int, int>> named;
-    std::vector<int> next_same;
+// without comparing every pair. An open-addressing table holds one slot per
+// distinct name: its text, a tag from its hash and its lowest index (a
+// slot's text is none while the slot is free). next_same[k] is the next
+// higher index holding the name of entry k, or -1; last[k] the highest index
+// of the name whose lowest index is k. Entries that are none take part in
+// nothing. Large models look up millions of dependencies, so a lookup reads
+// one slot and, on a tag that matches, the text it stands for.
+struct NameSlot {
+    const char *text;
+    uint32_t tag;
+    int32_t first;
 };
 
+struct NameIndex {
+    std::vector<NameSlot> slots;  // a power of two, at least twice the names
+    std::vector<int> next_same;
+    std::vector<int> last;
+};
+
+// FNV-1a over the bytes of a name, up to its terminator.
+uint64_t name_hash(const char *name) {
+    uint64_t h = 0xcbf29ce484222325ULL;
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c != 0; c++) {
+        h ^= *c;
+        h *= 0x100000001b3ULL;
+    }
+    return h;
+}
+
+// The slot holding `name`, or the free slot where it belongs.
+size_t find_slot(const NameIndex &index, const char *name) {
+    const uint64_t h = name_hash(name);
+    const uint32_t tag = static_cast<uint32_t>(h >> 32);
+    const size_t mask = index.slots.size() - 1;
+    size_t at = static_cast<size_t>(h) & mask;
+    while (index.slots[at].text != nullptr &&
+           (index.slots[at].tag != tag || std::strcmp(index.slots[at].text, name) != 0))
+        at = (at + 1) & mask;
+    return at;
+}
+
 void build_name_index(char *const *table, int count, NameIndex &index) {
-    index.named.reserve(static_cast<size_t>(count));
+    size_t size = 2;
+    while (size < 2 * static_cast<size_t>(count)) size *= 2;
+    index.slots.assign(size, NameSlot{nullptr, 0, -1});
     index.next_same.assign(static_cast<size_t>(count), -1);
+    index.last.assign(static_cast<size_t>(count), -1);
     for (int k = 0; k < count; k++) {
         if (table[k] == nullptr) continue;
-        const auto [entry, fresh] = index.named.try_emplace(table[k], k, k);
-        if (!fresh) {
-            index.next_same[entry->second.second] = k;
-            entry->second.second = k;
+        NameSlot &slot = index.slots[find_slot(index, table[k])];
+        if (slot.text == nullptr) {
+            slot = NameSlot{table[k], static_cast<uint32_t>(name_hash(table[k]) >> 32), k};
+            index.last[k] = k;
+        } else {
+            index.next_same[index.last[slot.first]] = k;
+            index.last[slot.first] = k;
         }
     }
 }
@@ -149,8 +186,7 @@ void build_name_index(char *const *table, int count, NameIndex &index) {
 // Lowest index holding `name`, or -1; a name that is none matches nothing.
 int first_named(const NameIndex &index, const char *name) {
     if (name == nullptr) return -1;
-    const auto found = index.named.find(name);
-    return found != index.named.end() ? found->second.first : -1;
+    return index.slots[find_slot(index, name)].first;
 }
 
 // The names of the activities' data items and of the constraints.
