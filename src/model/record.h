@@ -54,6 +54,17 @@ struct KAVCELL {
 // columns therefore reads as the m codes the dense form would hold: cell j is
 // kavelon_code_at(row, j). An empty row has count 0 (cell may then be none).
 //
+// The diagonal cell of P is a cell like any other. Rows of a matrix of no
+// columns (Q and T without constraints) exist and stay empty; the printers
+// show such a row as "(null)", as they show one that does not exist.
+//
+// Reading a row: its dependencies in column order are
+//     for (int32_t t = 0; t < row.count; t++) use(row.cell[t].col, row.cell[t].code);
+// and those on columns first .. last - 1 (the activities of one block, say)
+// start at t = kavelon_first_cell_from(&row, first) and run while
+// row.cell[t].col < last. kavelon_code_at gives one cell, kavelon_fill_codes
+// a stretch of the dense row.
+//
 // The cells of all rows of one matrix live in one heap block (see the
 // *_cells fields of KAVELON); a row points at its own stretch of it. Moving
 // an activity moves whole KAVROW records; a column permutation relabels
@@ -62,21 +73,6 @@ struct KAVROW {
     KAVCELL *cell;  // count cells, ascending by col
     int32_t count;
 };
-
-// The code of a row at a column: '0' when the row holds no cell there.
-inline char kavelon_code_at(const KAVROW *row, int32_t col) {
-    int32_t lo = 0;
-    int32_t hi = row->count;
-    while (lo < hi) {
-        const int32_t mid = lo + (hi - lo) / 2;
-        if (row->cell[mid].col < col) {
-            lo = mid + 1;
-        } else {
-            hi = mid;
-        }
-    }
-    return (lo < row->count && row->cell[lo].col == col) ? row->cell[lo].code : DEP_NONE;
-}
 
 // Index of the first cell of a row at column col or after; count if none.
 inline int32_t kavelon_first_cell_from(const KAVROW *row, int32_t col) {
@@ -91,6 +87,12 @@ inline int32_t kavelon_first_cell_from(const KAVROW *row, int32_t col) {
         }
     }
     return lo;
+}
+
+// The code of a row at a column: '0' when the row holds no cell there.
+inline char kavelon_code_at(const KAVROW *row, int32_t col) {
+    const int32_t t = kavelon_first_cell_from(row, col);
+    return (t < row->count && row->cell[t].col == col) ? row->cell[t].code : DEP_NONE;
 }
 
 // Writes the dense codes of columns from .. to - 1 of a row into line (to -
