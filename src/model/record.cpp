@@ -34,13 +34,13 @@ bool new_cells(KAVCELL **block, size_t cells, KAVROW *rows, const char *message)
     return true;
 }
 
-// The rows of a matrix of `columns` columns as they read once created: all
-// '0', a row of no columns as none.
-void trace_new_rows(const KAVELON *dt, const char *format, int32_t count, int32_t columns) {
+// In debug mode, the rows of matrix `matrix` ('P', 'Q', 'R' or 'T') as they
+// read once created: `columns` codes '0' each.
+void trace_new_rows(const KAVELON *dt, char matrix, int32_t count, int32_t columns) {
     if (dt->debug != 1) return;
     const KAVROW empty{nullptr, 0};
     for (int32_t r = 0; r < count; r++) {
-        std::fprintf(stdout, format, r);
+        std::fprintf(stdout, "%c[%3d] = ", matrix, r);
         kavelon_write_codes(stdout, &empty, columns, -1);
         std::fputc('\n', stdout);
     }
@@ -70,6 +70,7 @@ void write_state_line(FILE *out, int32_t i, const char *name1, const char *name2
     std::fputc('\n', out);
 }
 
+// Puts entry perm[t] of a table at position t, for every t.
 template <typename T>
 void permute_entries(T *table, const std::vector<int32_t> &perm, std::vector<T> &tmp) {
     const size_t n = perm.size();
@@ -164,15 +165,15 @@ int kavelon_create_tables(KAVELON *dt, size_t activity_cells, size_t output_cell
     dt->d = static_cast<ACTSTATE **>(
         new_block(n, sizeof(ACTSTATE *), " *** ERROR: Out of memory for dt->d\n"));
     if (dt->d == nullptr) return 1;
-    // The rows of P and the states were once made one activity at a time,
-    // a row before its state; their blocks keep that order and messages.
+    // All rows of P share one block of cells and all states one block; each
+    // block keeps the message of the per-activity blocks it stands for.
     if (!new_cells(&dt->P_cells, activity_cells, dt->P, " *** ERROR: Out of memory for dt->P[i]\n"))
         return 1;
     dt->states = static_cast<ACTSTATE *>(
         new_block(n, sizeof(ACTSTATE), " *** ERROR: Out of memory for dt->d[i]\n"));
     if (dt->states == nullptr) return 1;
     for (size_t i = 0; i < n; i++) dt->d[i] = &dt->states[i];
-    trace_new_rows(dt, "P[%3d] = ", dt->n, dt->n);
+    trace_new_rows(dt, 'P', dt->n, dt->n);
 
     // Q always has n rows; they hold cells only when there are constraints.
     dt->Q = static_cast<KAVROW *>(new_block(n, sizeof(KAVROW), " *** ERROR: Out of memory for dt->Q\n"));
@@ -183,7 +184,7 @@ int kavelon_create_tables(KAVELON *dt, size_t activity_cells, size_t output_cell
         if (dt->constraint_name == nullptr) return 1;
         if (!new_cells(&dt->Q_cells, activity_cells, dt->Q, " *** ERROR: Out of memory for dt->Q[i]\n"))
             return 1;
-        trace_new_rows(dt, "Q[%3d] = ", dt->n, dt->nQ);
+        trace_new_rows(dt, 'Q', dt->n, dt->nQ);
     }
 
     // Output names, R and T exist only when there are outputs; T holds
@@ -198,11 +199,11 @@ int kavelon_create_tables(KAVELON *dt, size_t activity_cells, size_t output_cell
     if (dt->T == nullptr) return 1;
     if (!new_cells(&dt->R_cells, output_cells, dt->R, " *** ERROR: Out of memory for dt->R[i]\n"))
         return 1;
-    trace_new_rows(dt, "R[%3d] = ", dt->nR, dt->n);
+    trace_new_rows(dt, 'R', dt->nR, dt->n);
     if (dt->nQ <= 0) return 0;
     if (!new_cells(&dt->T_cells, output_cells, dt->T, " *** ERROR: Out of memory for dt->T[i]\n"))
         return 1;
-    trace_new_rows(dt, "T[%3d] = ", dt->nR, dt->nQ);
+    trace_new_rows(dt, 'T', dt->nR, dt->nQ);
     return 0;
 }
 
