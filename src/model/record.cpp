@@ -85,6 +85,48 @@ void sort_cells(KAVROW *row) {
               [](const KAVCELL &a, const KAVCELL &b) { return a.col < b.col; });
 }
 
+// Puts cells in column order keeping cells of one column in the order they
+// came, without memory of its own: insertion for short stretches, merges by
+// rotation above them (O(k log^2 k) moves for k cells).
+void merge_cells(KAVCELL *first, KAVCELL *middle, KAVCELL *last) {
+    if (first == middle || middle == last) return;
+    if (last - first == 2) {
+        if (middle->col < first->col) std::swap(*first, *middle);
+        return;
+    }
+    auto before = [](const KAVCELL &c, int32_t col) { return c.col < col; };
+    auto after = [](int32_t col, const KAVCELL &c) { return col < c.col; };
+    KAVCELL *cut1;
+    KAVCELL *cut2;
+    if (middle - first > last - middle) {
+        cut1 = first + (middle - first) / 2;
+        cut2 = std::lower_bound(middle, last, cut1->col, before);
+    } else {
+        cut2 = middle + (last - middle) / 2;
+        cut1 = std::upper_bound(first, middle, cut2->col, after);
+    }
+    KAVCELL *new_middle = std::rotate(cut1, middle, cut2);
+    merge_cells(first, cut1, new_middle);
+    merge_cells(new_middle, cut2, last);
+}
+
+void sort_cells_stably(KAVCELL *first, KAVCELL *last) {
+    if (last - first < 2) return;
+    if (last - first <= 32) {
+        for (KAVCELL *c = first + 1; c < last; c++) {
+            const KAVCELL moved = *c;
+            KAVCELL *to = c;
+            for (; to > first && (to - 1)->col > moved.col; to--) *to = *(to - 1);
+            *to = moved;
+        }
+        return;
+    }
+    KAVCELL *middle = first + (last - first) / 2;
+    sort_cells_stably(first, middle);
+    sort_cells_stably(middle, last);
+    merge_cells(first, middle, last);
+}
+
 // Puts column perm[u] of each row at column u, for every u; where is the
 // inverse of perm.
 void relabel_columns(KAVROW *rows, int32_t count, const std::vector<int32_t> &where) {
@@ -231,19 +273,7 @@ void kavelon_release_tables(KAVELON *dt) {
 
 void kavelon_close_row(KAVROW *rows, int32_t r, int32_t count) {
     KAVROW *row = &rows[r];
-    // Stable, so that of two cells on one column the later stays the later;
-    // short rows, the usual ones, are sorted in place without a work block.
-    auto by_column = [](const KAVCELL &a, const KAVCELL &b) { return a.col < b.col; };
-    if (row->count <= 32) {
-        for (int32_t t = 1; t < row->count; t++) {
-            const KAVCELL c = row->cell[t];
-            int32_t u = t;
-            for (; u > 0 && row->cell[u - 1].col > c.col; u--) row->cell[u] = row->cell[u - 1];
-            row->cell[u] = c;
-        }
-    } else {
-        std::stable_sort(row->cell, row->cell + row->count, by_column);
-    }
+    sort_cells_stably(row->cell, row->cell + row->count);
     // A column named again takes the later code.
     int32_t kept = 0;
     for (int32_t t = 0; t < row->count; t++) {

@@ -56,3 +56,30 @@ TEST(Record, StateTableReproducesExample) {
     kavelon_release_tables(&dt);
     EXPECT_EQ(dt.P, nullptr);
 }
+
+// A row longer than the writer's work buffer is written in pieces; the cells
+// and the diagonal must land in their columns across the joins.
+TEST(Record, LongRowsAreWrittenWholeAcrossTheBufferJoins) {
+    const int columns = 40000;
+    std::string dense(columns, '0');
+    for (int j : {0, 16383, 16384, 16385, 32767, 32768, 39999}) dense[static_cast<size_t>(j)] = "SWI"[j % 3];
+    KAVELON dt;
+    kavelon_initialize(&dt);
+    dt.n = 1;
+    dt.nR = 1;
+    ASSERT_EQ(kavelon_create_tables(&dt, 0, 7), 0);
+    rows_test::fill_rows(dt.R, 1, {dense});
+    for (int diagonal : {-1, 16383, 16384, 39999}) {
+        SCOPED_TRACE(diagonal);
+        std::string expected = dense;
+        if (diagonal >= 0) expected[static_cast<size_t>(diagonal)] = 'X';
+        char *buf = nullptr;
+        size_t len = 0;
+        FILE *out = open_memstream(&buf, &len);
+        kavelon_write_codes(out, &dt.R[0], columns, diagonal);
+        std::fclose(out);
+        EXPECT_EQ(std::string(buf, len), expected);
+        std::free(buf);
+    }
+    kavelon_release_tables(&dt);
+}
