@@ -45,7 +45,8 @@ size_t cells_of(const KAVROW *rows, int count) {
 // Copies the cells of `count` rows into the rows of a copy made for them.
 void copy_rows(const KAVROW *from, KAVROW *to, int count) {
     for (int r = 0; r < count; r++) {
-        for (int32_t t = 0; t < from[r].count; t++) kavelon_add_cell(&to[r], from[r].cell[t].col, from[r].cell[t].code);
+        for (int32_t t = 0; t < from[r].count; t++)
+            kavelon_add_cell(&to[r], from[r].cell[t].col, from[r].cell[t].code);
         kavelon_close_row(to, r, count);
     }
 }

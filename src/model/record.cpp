@@ -221,8 +221,8 @@ int kavelon_create_tables(KAVELON *dt, size_t activity_cells, size_t output_cell
     dt->Q = static_cast<KAVROW *>(new_block(n, sizeof(KAVROW), " *** ERROR: Out of memory for dt->Q\n"));
     if (dt->Q == nullptr) return 1;
     if (dt->nQ > 0) {
-        dt->constraint_name = static_cast<char **>(new_block(
-            static_cast<size_t>(dt->nQ), sizeof(char *), " *** ERROR: Out of memory for dt->constraint_name\n"));
+        dt->constraint_name = static_cast<char **>(new_block(static_cast<size_t>(dt->nQ), sizeof(char *),
+                                                             " *** ERROR: Out of memory for dt->constraint_name\n"));
         if (dt->constraint_name == nullptr) return 1;
         if (!new_cells(&dt->Q_cells, activity_cells, dt->Q, " *** ERROR: Out of memory for dt->Q[i]\n"))
             return 1;

@@ -105,7 +105,8 @@ int kavelon_identify_predecessor_blocks(KAVELON *dt) {
         while (stop < dt->n && dt->d[stop]->block_order != s->block_order) stop++;
         const KAVROW &row = dt->P[i];
         for (int32_t t = 0; t < row.count && row.cell[t].col < stop; t++) {
-            if (row.cell[t].code == DEP_STRONG) s->predecessor_block = dt->d[row.cell[t].col]->block_order;
+            if (row.cell[t].code == DEP_STRONG)
+                s->predecessor_block = dt->d[row.cell[t].col]->block_order;
         }
     }
     kavelon_print_trace(dt, "End of first step  dt->n = %d \n", dt->n);

@@ -89,7 +89,8 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         std::fprintf(out, "\n   Design Activity %s Produces Data %s and depends on:\n",
                      dt->design_activity_name[i], dt->design_data_name[i]);
         const KAVROW &row = dt->P[i];
-        for (int32_t t = 0; t < row.count; t++) write_dependency(dt, out, i, row.cell[t].col, row.cell[t].code);
+        for (int32_t t = 0; t < row.count; t++)
+            write_dependency(dt, out, i, row.cell[t].col, row.cell[t].code);
     }
 }
 
