@@ -105,6 +105,11 @@ int kavelon_write_output_file(KAVELON *dt) {
             std::fprintf(stderr, " *** ERROR: Unable to open file (%s)\n", dt->output_filename);
             return 1;
         }
+        // The matrix lines of a large model run to hundreds of megabytes;
+        // written a few kilobytes per system call, they would cost more
+        // than putting them together. The run writes one report.
+        static char buffer[1 << 18];
+        std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
     }
     int written = 0;
     switch (dt->output_format) {
