@@ -165,9 +165,9 @@ void kavelon_print_state(KAVELON *dt, FILE *out);
 //   states (all seven fields 0), Q (n rows, always), and when nQ > 0
 //   constraint_name and the cells of Q; when nR > 0 output_name, R, T and
 //   the cells of R, and when nQ > 0 as well the cells of T.
-// Names start as none and rows empty. The cells of each row of P and of Q
-// may number up to activity_cells in all, those of R and of T up to
-// output_cells. When a table cannot be had, writes its out-of-memory message
+// Names start as none and rows empty. All rows of P together may hold up to
+// activity_cells cells, and so may all rows of Q; all rows of R, and all of
+// T, up to output_cells. When a table cannot be had, writes its out-of-memory message
 // and returns 1, keeping what was made so far; else returns 0.
 int kavelon_create_tables(KAVELON *dt, size_t activity_cells, size_t output_cells);
 // Releases whatever kavelon_create_tables made, whole or in part, and sets
@@ -177,7 +177,8 @@ void kavelon_release_tables(KAVELON *dt);
 // Rows of a matrix are filled in row order: add the cells of row r with
 // kavelon_add_cell (any column order; for a column given twice, the later
 // code counts), then kavelon_close_row(rows, r, count), which sorts row r and
-// starts row r + 1 right after it in the matrix's block.
+// starts row r + 1 right after it in the matrix's block. Every row is closed
+// in turn, an empty one too. Closing never allocates.
 inline void kavelon_add_cell(KAVROW *row, int32_t col, char code) {
     row->cell[row->count].col = col;
     row->cell[row->count].code = code;
