@@ -2,7 +2,7 @@
 // same generated models: block identification, sorting and predecessors.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,39 +10,46 @@
 
 namespace {
 
-// A record and a pristine copy of its matrices, to start every run afresh.
+// Cells in use at the start of a matrix's block: its rows fill it in order.
+size_t used_cells(const KAVROW *rows, int count) {
+    size_t cells = 0;
+    for (int r = 0; rows != nullptr && r < count; r++) cells += static_cast<size_t>(rows[r].count);
+    return cells;
+}
+
+// A record and a pristine copy of its tables, to start every run afresh. The
+// orderings move rows and relabel cells of P and R in place.
 struct Fixture {
     KAVELON dt;
-    std::vector<std::string> p_rows, q_rows, r_rows;
-    std::vector<char *> P, Q, d_names, a_names;
+    std::vector<KAVROW> P, Q, R;
+    std::vector<KAVCELL> p_cells, r_cells;
+    std::vector<char *> d_names, a_names;
     std::vector<ACTSTATE *> d;
 
     explicit Fixture(const GenModel &m) {
         fill_record(m, &dt);
-        for (int i = 0; i < dt.n; i++) {
-            p_rows.emplace_back(dt.P[i]);
-            q_rows.emplace_back(dt.Q[i] ? dt.Q[i] : "");
-        }
-        for (int o = 0; o < dt.nR; o++) r_rows.emplace_back(dt.R[o]);
         P.assign(dt.P, dt.P + dt.n);
         Q.assign(dt.Q, dt.Q + dt.n);
+        R.assign(dt.R, dt.R + dt.nR);
+        p_cells.assign(dt.P_cells, dt.P_cells + used_cells(dt.P, dt.n));
+        r_cells.assign(dt.R_cells, dt.R_cells + used_cells(dt.R, dt.nR));
         a_names.assign(dt.design_activity_name, dt.design_activity_name + dt.n);
         d_names.assign(dt.design_data_name, dt.design_data_name + dt.n);
         d.assign(dt.d, dt.d + dt.n);
     }
 
     void reset() {
+        std::copy(P.begin(), P.end(), dt.P);
+        std::copy(Q.begin(), Q.end(), dt.Q);
+        std::copy(R.begin(), R.end(), dt.R);
+        std::copy(p_cells.begin(), p_cells.end(), dt.P_cells);
+        std::copy(r_cells.begin(), r_cells.end(), dt.R_cells);
         for (int i = 0; i < dt.n; i++) {
-            dt.P[i] = P[i];
-            std::memcpy(P[i], p_rows[i].data(), dt.n);
-            dt.Q[i] = Q[i];
-            if (Q[i]) std::memcpy(Q[i], q_rows[i].data(), dt.nQ);
             dt.design_activity_name[i] = a_names[i];
             dt.design_data_name[i] = d_names[i];
             dt.d[i] = d[i];
             *d[i] = ACTSTATE{};
         }
-        for (int o = 0; o < dt.nR; o++) std::memcpy(dt.R[o], r_rows[o].data(), dt.n);
         dt.nblock = 0;
     }
 };

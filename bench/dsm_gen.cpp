@@ -235,16 +235,28 @@ T *cleared(size_t count) {
     return static_cast<T *>(p);
 }
 
-char *code_row(int32_t columns) {
-    char *row = cleared<char>(static_cast<size_t>(columns) + 1);
-    std::memset(row, DEP_NONE, columns);
-    return row;
-}
-
 char *text(const std::string &s) {
     char *p = cleared<char>(s.size() + 1);
     std::memcpy(p, s.c_str(), s.size());
     return p;
+}
+
+// Cells in all lists: room enough for the rows of either matrix.
+size_t cells_in(const std::vector<std::vector<GenInput>> &lists) {
+    size_t cells = 0;
+    for (const auto &list : lists) cells += list.size();
+    return cells;
+}
+
+// The k-th list's items go into rows[k] (activities) or constraint_rows[k].
+void fill_rows(const std::vector<std::vector<GenInput>> &lists, KAVROW *rows, KAVROW *constraint_rows) {
+    const int32_t count = static_cast<int32_t>(lists.size());
+    for (int32_t k = 0; k < count; k++) {
+        for (const GenInput &in : lists[k])
+            kavelon_add_cell(in.constraint ? &constraint_rows[k] : &rows[k], in.source, in.code);
+        kavelon_close_row(rows, k, count);
+        kavelon_close_row(constraint_rows, k, count);
+    }
 }
 
 }  // namespace
@@ -256,30 +268,14 @@ void fill_record(const GenModel &m, KAVELON *dt) {
     dt->n = n;
     dt->nQ = m.nQ;
     dt->nR = nR;
-    dt->P = cleared<char *>(n);
-    dt->Q = cleared<char *>(n);
-    dt->d = cleared<ACTSTATE *>(n);
-    dt->design_activity_name = cleared<char *>(n);
-    dt->design_data_name = cleared<char *>(n);
+    if (kavelon_create_tables(dt, cells_in(m.activity_inputs), cells_in(m.output_inputs)) != 0)
+        std::exit(1);
     for (int32_t i = 0; i < n; i++) {
-        dt->P[i] = code_row(n);
-        dt->Q[i] = m.nQ > 0 ? code_row(m.nQ) : nullptr;
-        dt->d[i] = cleared<ACTSTATE>(1);
         dt->design_activity_name[i] = text("Activity " + std::to_string(i));
         dt->design_data_name[i] = text("data_item_" + std::to_string(i));
-        for (const GenInput &in : m.activity_inputs[i])
-            (in.constraint ? dt->Q[i][in.source] : dt->P[i][in.source]) = in.code;
     }
-    dt->constraint_name = cleared<char *>(m.nQ);
     for (int32_t k = 0; k < m.nQ; k++) dt->constraint_name[k] = text("given_" + std::to_string(k));
-    dt->R = cleared<char *>(nR);
-    dt->T = cleared<char *>(nR);
-    dt->output_name = cleared<char *>(nR);
-    for (int32_t o = 0; o < nR; o++) {
-        dt->R[o] = code_row(n);
-        dt->T[o] = m.nQ > 0 ? code_row(m.nQ) : nullptr;
-        dt->output_name[o] = text("Output " + std::to_string(o));
-        for (const GenInput &in : m.output_inputs[o])
-            (in.constraint ? dt->T[o][in.source] : dt->R[o][in.source]) = in.code;
-    }
+    for (int32_t o = 0; o < nR; o++) dt->output_name[o] = text("Output " + std::to_string(o));
+    fill_rows(m.activity_inputs, dt->P, dt->Q);
+    if (nR > 0) fill_rows(m.output_inputs, dt->R, dt->T);
 }

@@ -36,7 +36,8 @@ bool generate_model(const std::string &shape, int32_t n, uint32_t seed, GenModel
 void write_model_xml(const GenModel &m, FILE *out, bool compact = false);
 
 // Fills a run record with the model's matrices and names, as the model
-// builder would (heap blocks, never released).
+// builder would: tables made by the run record, names on the heap, never
+// released.
 void fill_record(const GenModel &m, KAVELON *dt);
 
 #endif

@@ -20,6 +20,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -44,88 +45,79 @@ char input_path[64] = "";  // that file's name, as the command line gives it
     std::abort();
 }
 
-void *checked_calloc(size_t count, size_t size) {
-    void *block = std::calloc(count > 0 ? count : 1, size);
-    if (block == nullptr) std::abort();
-    return block;
+// Cells in all rows of a matrix.
+size_t cells_of(const KAVROW *rows, int count) {
+    size_t cells = 0;
+    for (int r = 0; rows != nullptr && r < count; r++) cells += static_cast<size_t>(rows[r].count);
+    return cells;
 }
 
-// A copy of `count` rows of `width` codes each; rows that are none stay none.
-char **copy_rows(char *const *rows, int count, int width) {
-    if (rows == nullptr) return nullptr;
-    auto **copy = static_cast<char **>(checked_calloc(static_cast<size_t>(count), sizeof(char *)));
-    for (int i = 0; i < count; i++) {
-        if (rows[i] == nullptr) continue;
-        copy[i] = static_cast<char *>(checked_calloc(static_cast<size_t>(width) + 1, 1));
-        std::memcpy(copy[i], rows[i], static_cast<size_t>(width) + 1);
+// Copies the cells of `count` rows into the rows of a copy made for them.
+void copy_rows(const KAVROW *from, KAVROW *to, int count) {
+    for (int r = 0; r < count; r++) {
+        for (int32_t t = 0; t < from[r].count; t++)
+            kavelon_add_cell(&to[r], from[r].cell[t].col, from[r].cell[t].code);
+        kavelon_close_row(to, r, count);
     }
-    return copy;
 }
 
-// A copy of a name table; the names themselves belong to the entity tree.
-char **copy_names(char *const *names, int count) {
-    if (names == nullptr) return nullptr;
-    auto **copy = static_cast<char **>(checked_calloc(static_cast<size_t>(count), sizeof(char *)));
-    std::memcpy(copy, names, static_cast<size_t>(count) * sizeof(char *));
-    return copy;
+template <typename T>
+void copy_table(const T *from, T *to, int count) {
+    if (from != nullptr && to != nullptr) std::memcpy(to, from, static_cast<size_t>(count) * sizeof(T));
 }
 
-// A deep copy of everything the model builder allocated: matrices, name
-// tables and ordering states. Names, header values, file names and the tree
-// are shared with the original.
+// A deep copy of a complete model: its own matrices, name tables and
+// ordering states, made as the model builder makes them. Names, header
+// values, file names and the tree are shared with the original.
 KAVELON copy_model(const KAVELON &dt) {
     KAVELON copy = dt;
-    copy.P = copy_rows(dt.P, dt.n, dt.n);
-    copy.Q = copy_rows(dt.Q, dt.n, dt.nQ);
-    copy.R = copy_rows(dt.R, dt.nR, dt.n);
-    copy.T = copy_rows(dt.T, dt.nR, dt.nQ);
-    copy.design_activity_name = copy_names(dt.design_activity_name, dt.n);
-    copy.design_data_name = copy_names(dt.design_data_name, dt.n);
-    copy.constraint_name = copy_names(dt.constraint_name, dt.nQ);
-    copy.output_name = copy_names(dt.output_name, dt.nR);
-    if (dt.d != nullptr) {
-        copy.d = static_cast<ACTSTATE **>(checked_calloc(static_cast<size_t>(dt.n), sizeof(ACTSTATE *)));
-        for (int i = 0; i < dt.n; i++) {
-            if (dt.d[i] == nullptr) continue;
-            copy.d[i] = static_cast<ACTSTATE *>(checked_calloc(1, sizeof(ACTSTATE)));
-            *copy.d[i] = *dt.d[i];
-        }
+    copy.debug = 0;  // no creation trace
+    const size_t activity_cells = std::max(cells_of(dt.P, dt.n), cells_of(dt.Q, dt.n));
+    const size_t output_cells = std::max(cells_of(dt.R, dt.nR), cells_of(dt.T, dt.nR));
+    if (kavelon_create_tables(&copy, activity_cells, output_cells) != 0) std::abort();
+    copy_table(dt.design_activity_name, copy.design_activity_name, dt.n);
+    copy_table(dt.design_data_name, copy.design_data_name, dt.n);
+    copy_table(dt.constraint_name, copy.constraint_name, dt.nQ);
+    copy_table(dt.output_name, copy.output_name, dt.nR);
+    for (int i = 0; i < dt.n; i++) *copy.d[i] = *dt.d[i];
+    copy_rows(dt.P, copy.P, dt.n);
+    copy_rows(dt.Q, copy.Q, dt.n);
+    if (dt.nR > 0) {
+        copy_rows(dt.R, copy.R, dt.nR);
+        copy_rows(dt.T, copy.T, dt.nR);
     }
     return copy;
 }
 
-void free_rows(char **rows, int count) {
-    if (rows == nullptr) return;
-    for (int i = 0; i < count; i++) std::free(rows[i]);
-    std::free(rows);
-}
-
-// Releases what the model builder allocates (whole or in part, as a failed
-// build leaves it), not the tree nor the file names.
-void free_model(KAVELON &dt) {
-    free_rows(dt.P, dt.n);
-    free_rows(dt.Q, dt.n);
-    free_rows(dt.R, dt.nR);
-    free_rows(dt.T, dt.nR);
-    if (dt.d != nullptr) {
-        for (int i = 0; i < dt.n; i++) std::free(dt.d[i]);
-        std::free(dt.d);
+// Rows hold their cells in strictly ascending columns below the matrix's
+// width, and never a '0'.
+void check_rows(const KAVROW *rows, int count, int columns, const char *what) {
+    for (int r = 0; rows != nullptr && r < count; r++) {
+        for (int32_t t = 0; t < rows[r].count; t++) {
+            const KAVCELL &c = rows[r].cell[t];
+            if (c.col < 0 || c.col >= columns || c.code == DEP_NONE ||
+                (t > 0 && rows[r].cell[t - 1].col >= c.col))
+                fail(what, r);
+        }
     }
-    std::free(dt.design_activity_name);
-    std::free(dt.design_data_name);
-    std::free(dt.constraint_name);
-    std::free(dt.output_name);
 }
 
-bool same_row(const char *a, const char *b) {
-    if (a == nullptr || b == nullptr) return a == b;
-    return std::strcmp(a, b) == 0;
+bool same_row(const KAVROW &a, const KAVROW &b) {
+    if (a.count != b.count) return false;
+    for (int32_t t = 0; t < a.count; t++) {
+        if (a.cell[t].col != b.cell[t].col || a.cell[t].code != b.cell[t].code) return false;
+    }
+    return true;
 }
 
 // Both copies started from one model, so an activity is known by its name
 // pointers, which the ordering moves but never changes.
 void compare_orderings(const KAVELON &lit, const KAVELON &fast) {
     if (lit.nblock != fast.nblock) fail("nblock", -1);
+    check_rows(lit.P, lit.n, lit.n, "cells of P, step by step");
+    check_rows(fast.P, fast.n, fast.n, "cells of P, fast");
+    check_rows(lit.R, lit.nR, lit.n, "cells of R, step by step");
+    check_rows(fast.R, fast.nR, fast.n, "cells of R, fast");
     for (int i = 0; i < lit.n; i++) {
         if (lit.design_activity_name[i] != fast.design_activity_name[i] ||
             lit.design_data_name[i] != fast.design_data_name[i])
@@ -135,7 +127,7 @@ void compare_orderings(const KAVELON &lit, const KAVELON &fast) {
         if (lit.d[i]->predecessor_block != fast.d[i]->predecessor_block)
             fail("predecessor_block", i);
         if (!same_row(lit.P[i], fast.P[i])) fail("row of P", i);
-        if (lit.Q != nullptr && !same_row(lit.Q[i], fast.Q[i])) fail("row of Q", i);
+        if (!same_row(lit.Q[i], fast.Q[i])) fail("row of Q", i);
     }
     for (int o = 0; o < lit.nR; o++) {
         if (!same_row(lit.R[o], fast.R[o])) fail("row of R", o);
@@ -190,7 +182,7 @@ void check_dsm_round_trip(const KAVELON &dt) {
         if (back.d[i]->predecessor_block != dt.d[i]->predecessor_block)
             fail_round_trip("predecessor_block", i);
     }
-    free_model(back);
+    kavelon_release_tables(&back);
     free_XMLENTITY(back.entities);
     std::free(table);
 }
@@ -260,10 +252,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 if (kavelon_write_output_file(&dt) != 0) std::abort();
                 check_dsm_round_trip(dt);
             }
-            free_model(fast);
+            kavelon_release_tables(&fast);
         }
     }
-    free_model(dt);
+    kavelon_release_tables(&dt);
     free_XMLENTITY(dt.entities);
     std::free(dt.xml_filename);
     std::free(dt.output_filename);

@@ -168,13 +168,19 @@ int kavelon_write_output_file(KAVELON *dt) {
             std::fprintf(stderr, " *** ERROR: Unable to open file (%s)\n", dt->output_filename);
             return 1;
         }
+        // The matrix lines of a large model run to hundreds of megabytes;
+        // written a few kilobytes per system call, they would cost more
+        // than putting them together. The run writes one report.
+        static char buffer[1 << 18];
+        std::setvbuf(out, buffer, _IOFBF, sizeof buffer);
     }
     // The one place that chooses the writer; any unknown format writes text.
+    int written = 0;
     switch (dt->output_format) {
-        case KAVELON_FORMAT_CSV: kavelon_write_csv(dt, out); break;
-        case KAVELON_FORMAT_XML: kavelon_write_xml(dt, out); break;
-        case KAVELON_FORMAT_DSM: kavelon_write_dsm(dt, out); break;
-        default: kavelon_write_txt(dt, out); break;
+        case KAVELON_FORMAT_CSV: written = kavelon_write_csv(dt, out); break;
+        case KAVELON_FORMAT_XML: written = kavelon_write_xml(dt, out); break;
+        case KAVELON_FORMAT_DSM: written = kavelon_write_dsm(dt, out); break;
+        default: written = kavelon_write_txt(dt, out); break;
     }
     const bool to_stdout = out == stdout;
     if (!close_checked(out)) {
@@ -185,7 +191,8 @@ int kavelon_write_output_file(KAVELON *dt) {
         }
         return 1;
     }
-    return 0;
+    // A writer that stopped short has said why.
+    return written != 0 ? 1 : 0;
 }
 
 int kavelon_main(int argc, char **argv) {

@@ -5,12 +5,10 @@
 // run shows as many as possible); a wrong root, a file without activities and
 // exhausted memory stop the build at once. Names and header values point at
 // the texts of the tree, which therefore lives as long as the record.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string_view>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "model/model.h"
@@ -22,30 +20,6 @@ const char *const kRootName = "design_process";
 // Element names and item names compare as exact bytes; none equals nothing.
 bool same(const char *a, const char *b) {
     return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
-}
-
-// A zero-filled block, or none after the given out-of-memory message.
-void *new_block(size_t count, size_t size, const char *message) {
-    void *block = std::calloc(count, size);
-    if (block == nullptr) std::fputs(message, stderr);
-    return block;
-}
-
-// A row of `columns` '0' codes and its terminator, or none after the message.
-char *new_row(int columns, const char *message) {
-    const size_t width = static_cast<size_t>(columns);
-    char *row = static_cast<char *>(new_block(width + 1, 1, message));
-    if (row != nullptr) std::memset(row, DEP_NONE, width);
-    return row;
-}
-
-char **new_name_table(int count, const char *message) {
-    return static_cast<char **>(new_block(static_cast<size_t>(count), sizeof(char *), message));
-}
-
-// A new row of the matrix named by the letter, in debug mode.
-void trace_row(const KAVELON *dt, char matrix, int i, const char *row) {
-    if (dt->debug == 1) std::fprintf(stdout, "%c[%3d] = %s\n", matrix, i, row);
 }
 
 // Code of a dependency element, from the first letter of its name.
@@ -89,69 +63,17 @@ void read_header_and_count(KAVELON *dt) {
     }
 }
 
-// Name tables, P and the ordering states; false after an out-of-memory message.
-bool create_activity_tables(KAVELON *dt) {
-    const int n = dt->n;
-    dt->design_activity_name =
-        new_name_table(n, " *** ERROR: Out of memory for dt->design_activity_name\n");
-    if (dt->design_activity_name == nullptr) return false;
-    dt->design_data_name = new_name_table(n, " *** ERROR: Out of memory for dt->design_data_name\n");
-    if (dt->design_data_name == nullptr) return false;
-    dt->P = new_name_table(n, " *** ERROR: Out of memory for dt->P\n");
-    if (dt->P == nullptr) return false;
-    dt->d = static_cast<ACTSTATE **>(
-        new_block(static_cast<size_t>(n), sizeof(ACTSTATE *), " *** ERROR: Out of memory for dt->d\n"));
-    if (dt->d == nullptr) return false;
-    for (int i = 0; i < n; i++) {
-        dt->P[i] = new_row(n, " *** ERROR: Out of memory for dt->P[i]\n");
-        if (dt->P[i] == nullptr) return false;
-        // Zero-filled: all seven fields of the state start at 0.
-        dt->d[i] = static_cast<ACTSTATE *>(
-            new_block(1, sizeof(ACTSTATE), " *** ERROR: Out of memory for dt->d[i]\n"));
-        if (dt->d[i] == nullptr) return false;
-        trace_row(dt, 'P', i, dt->P[i]);
+// Dependency elements under the children of the root called `kind`: the
+// most cells their rows can take in all.
+size_t count_dependencies(const KAVELON *dt, const char *kind) {
+    size_t count = 0;
+    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
+        if (!same(c->name, kind)) continue;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
+            if (is_dependency(e)) count++;
+        }
     }
-    return true;
-}
-
-// Q always has n entries; its rows and the constraint names exist only when
-// there are constraints.
-bool create_constraint_tables(KAVELON *dt) {
-    dt->Q = new_name_table(dt->n, " *** ERROR: Out of memory for dt->Q\n");
-    if (dt->Q == nullptr) return false;
-    if (dt->nQ <= 0) return true;
-    dt->constraint_name = new_name_table(dt->nQ, " *** ERROR: Out of memory for dt->constraint_name\n");
-    if (dt->constraint_name == nullptr) return false;
-    for (int i = 0; i < dt->n; i++) {
-        dt->Q[i] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->Q[i]\n");
-        if (dt->Q[i] == nullptr) return false;
-        trace_row(dt, 'Q', i, dt->Q[i]);
-    }
-    return true;
-}
-
-// Output names, R and T exist only when there are outputs; the rows of T
-// only when there are constraints as well.
-bool create_output_tables(KAVELON *dt) {
-    if (dt->nR <= 0) return true;
-    dt->output_name = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->output_name\n");
-    if (dt->output_name == nullptr) return false;
-    dt->R = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->R\n");
-    if (dt->R == nullptr) return false;
-    dt->T = new_name_table(dt->nR, " *** ERROR: Out of memory for dt->T\n");
-    if (dt->T == nullptr) return false;
-    for (int o = 0; o < dt->nR; o++) {
-        dt->R[o] = new_row(dt->n, " *** ERROR: Out of memory for dt->R[i]\n");
-        if (dt->R[o] == nullptr) return false;
-        trace_row(dt, 'R', o, dt->R[o]);
-    }
-    if (dt->nQ <= 0) return true;
-    for (int o = 0; o < dt->nR; o++) {
-        dt->T[o] = new_row(dt->nQ, " *** ERROR: Out of memory for dt->T[i]\n");
-        if (dt->T[o] == nullptr) return false;
-        trace_row(dt, 'T', o, dt->T[o]);
-    }
-    return true;
+    return count;
 }
 
 // Text of the last child of `parent` named `tag`, or none when there is no
@@ -200,23 +122,62 @@ void read_names(const KAVELON *dt, const char *kind, const char *tag, char **tab
 }
 
 // Entries of a name table grouped by name, so that equal names are found
-// without comparing every pair: `named` holds the lowest and the highest
-// index of each name, next_same[k] the next higher index holding the name of
-// entry k, or -1. Entries that are none take part in nothing.
-struct NameIndex {
-    std::unordered_map<std::string_view, std::pair<int, int>> named;
-    std::vector<int> next_same;
+// without comparing every pair. An open-addressing table holds one slot per
+// distinct name: its text, a tag from its hash and its lowest index (a
+// slot's text is none while the slot is free). next_same[k] is the next
+// higher index holding the name of entry k, or -1; last[k] the highest index
+// of the name whose lowest index is k. Entries that are none take part in
+// nothing. Large models look up millions of dependencies, so a lookup reads
+// one slot and, on a tag that matches, the text it stands for.
+struct NameSlot {
+    const char *text;
+    uint32_t tag;
+    int32_t first;
 };
 
+struct NameIndex {
+    std::vector<NameSlot> slots;  // a power of two, at least twice the names
+    std::vector<int> next_same;
+    std::vector<int> last;
+};
+
+// FNV-1a over the bytes of a name, up to its terminator.
+uint64_t name_hash(const char *name) {
+    uint64_t h = 0xcbf29ce484222325ULL;
+    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c != 0; c++) {
+        h ^= *c;
+        h *= 0x100000001b3ULL;
+    }
+    return h;
+}
+
+// The slot holding `name`, or the free slot where it belongs.
+size_t find_slot(const NameIndex &index, const char *name) {
+    const uint64_t h = name_hash(name);
+    const uint32_t tag = static_cast<uint32_t>(h >> 32);
+    const size_t mask = index.slots.size() - 1;
+    size_t at = static_cast<size_t>(h) & mask;
+    while (index.slots[at].text != nullptr &&
+           (index.slots[at].tag != tag || std::strcmp(index.slots[at].text, name) != 0))
+        at = (at + 1) & mask;
+    return at;
+}
+
 void build_name_index(char *const *table, int count, NameIndex &index) {
-    index.named.reserve(static_cast<size_t>(count));
+    size_t size = 2;
+    while (size < 2 * static_cast<size_t>(count)) size *= 2;
+    index.slots.assign(size, NameSlot{nullptr, 0, -1});
     index.next_same.assign(static_cast<size_t>(count), -1);
+    index.last.assign(static_cast<size_t>(count), -1);
     for (int k = 0; k < count; k++) {
         if (table[k] == nullptr) continue;
-        const auto [entry, fresh] = index.named.try_emplace(table[k], k, k);
-        if (!fresh) {
-            index.next_same[entry->second.second] = k;
-            entry->second.second = k;
+        NameSlot &slot = index.slots[find_slot(index, table[k])];
+        if (slot.text == nullptr) {
+            slot = NameSlot{table[k], static_cast<uint32_t>(name_hash(table[k]) >> 32), k};
+            index.last[k] = k;
+        } else {
+            index.next_same[index.last[slot.first]] = k;
+            index.last[slot.first] = k;
         }
     }
 }
@@ -224,8 +185,7 @@ void build_name_index(char *const *table, int count, NameIndex &index) {
 // Lowest index holding `name`, or -1; a name that is none matches nothing.
 int first_named(const NameIndex &index, const char *name) {
     if (name == nullptr) return -1;
-    const auto found = index.named.find(name);
-    return found != index.named.end() ? found->second.first : -1;
+    return index.slots[find_slot(index, name)].first;
 }
 
 // The names of the activities' data items and of the constraints.
@@ -294,23 +254,37 @@ struct Consumer {
 
 // Element name of the dependency that last named each data item of one
 // consumer, so that a dependency overwritten by a later one is not lost
-// without a word.
-using KindsNamed = std::unordered_map<std::string_view, const char *>;
+// without a word. Kept by column for the activities' data items and the
+// constraints, and cleared after each consumer through the columns it
+// touched, so a large model costs no allocation per consumer.
+struct KindsNamed {
+    std::vector<const char *> activity;    // by column of P or R
+    std::vector<const char *> constraint;  // by column of Q or T
+    std::vector<const char **> touched;
+};
+
+void forget_kinds(KindsNamed &named) {
+    for (const char **slot : named.touched) *slot = nullptr;
+    named.touched.clear();
+}
 
 void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
-                     const XMLENTITY *c) {
-    const auto [entry, fresh] = named.try_emplace(c->text, c->name);
-    if (fresh) return;
-    if (!same(entry->second, c->name)) {
+                     const char *&earlier, const XMLENTITY *c) {
+    if (earlier == nullptr) {
+        earlier = c->name;
+        named.touched.push_back(&earlier);
+        return;
+    }
+    if (!same(earlier, c->name)) {
         std::fprintf(stderr,
                      " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
                      "counts\n",
-                     who.kind, xmlnulltext(who.name), c->text, c->name, entry->second);
+                     who.kind, xmlnulltext(who.name), c->text, c->name, earlier);
     } else if (dt->warnings == 1) {
         std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
                      who.index, xmlnulltext(who.name), c->text, c->name);
     }
-    entry->second = c->name;
+    earlier = c->name;
 }
 
 // Enters every dependency element under `consumer` into its row of the
@@ -319,21 +293,21 @@ void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
 // false when some item was found nowhere, after a message naming the
 // consumer's kind and name, the element's name and its text.
 bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
-                        char *activity_row, char *constraint_row, const Consumer &who) {
+                        KAVROW *activity_row, KAVROW *constraint_row, const Consumer &who,
+                        KindsNamed &named) {
     bool all_found = true;
-    KindsNamed named;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);
         if (j >= 0) {
-            note_dependency(dt, who, named, c);
-            activity_row[j] = dependency_code(c->name);
+            note_dependency(dt, who, named, named.activity[static_cast<size_t>(j)], c);
+            kavelon_add_cell(activity_row, j, dependency_code(c->name));
             continue;
         }
         const int k = first_named(index.constraints, c->text);
         if (k >= 0) {
-            note_dependency(dt, who, named, c);
-            constraint_row[k] = dependency_code(c->name);
+            note_dependency(dt, who, named, named.constraint[static_cast<size_t>(k)], c);
+            kavelon_add_cell(constraint_row, k, dependency_code(c->name));
             continue;
         }
         std::fprintf(stderr, "*** ERROR: For %s (%s) could not find (%s) data (%s)\n", who.kind,
@@ -344,15 +318,23 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
 }
 
 // Dependencies of every child of the root called `kind`: the k-th one's go
-// into rows[k] and constraint_rows[k], its name taken from names[k].
-void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, char **rows,
-                           char **constraint_rows, char *const *names, int *result) {
+// into rows[k] and constraint_rows[k], its name taken from names[k]. There
+// are `count` such children, and their rows are filled in order.
+void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, KAVROW *rows,
+                           KAVROW *constraint_rows, int32_t count, char *const *names,
+                           int *result) {
+    KindsNamed named;
+    named.activity.assign(static_cast<size_t>(dt->n), nullptr);
+    named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), nullptr);
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;
         const Consumer who{kind, k, names[k]};
-        if (!enter_dependencies(dt, index, c, rows[k], constraint_rows[k], who))
+        if (!enter_dependencies(dt, index, c, &rows[k], &constraint_rows[k], who, named))
             *result = 1;
+        forget_kinds(named);
+        kavelon_close_row(rows, k, count);
+        kavelon_close_row(constraint_rows, k, count);
         k++;
     }
 }
@@ -485,7 +467,10 @@ int kavelon_process_xml(KAVELON *dt) {
         std::fprintf(stderr, " *** ERROR: No <design_activity> tags in XML file\n");
         return 1;
     }
-    if (!create_activity_tables(dt) || !create_constraint_tables(dt) || !create_output_tables(dt))
+    // Every dependency element fills at most one cell, of the activity or
+    // of the constraint matrix, so the elements' count is room enough.
+    if (kavelon_create_tables(dt, count_dependencies(dt, "design_activity"),
+                              count_dependencies(dt, "output")) != 0)
         return 1;
 
     int result = 0;
@@ -509,8 +494,10 @@ int kavelon_process_xml(KAVELON *dt) {
         report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
         report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
         // "For design_activity (%s) could not find", "For output (%s) could not find".
-        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->design_activity_name, &result);
-        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->output_name, &result);
+        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->n,
+                              dt->design_activity_name, &result);
+        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->nR, dt->output_name,
+                              &result);
         if (dt->warnings == 1) {
             warn_suspicious_elements(dt);
             warn_same_activity_names(dt);

@@ -40,6 +40,70 @@ inline int kavelon_next_dependency(const char *row, int j, int n) {
     return j;
 }
 
+// One cell of a sparse matrix row: a column and the code it holds there.
+struct KAVCELL {
+    int32_t col;  // column index
+    char code;    // any code but DEP_NONE; the model builder stores S, W, I
+};
+
+// One row of a dependency matrix, kept sparse so that a model takes memory
+// in proportion to its dependencies, not to the square of its size.
+//
+// The row holds the cells whose code is not '0', ascending by column, each
+// column at most once; every other column of the row reads '0'. A row of m
+// columns therefore reads as the m codes the dense form would hold: cell j is
+// kavelon_code_at(row, j). An empty row has count 0 (cell may then be none).
+//
+// The diagonal cell of P is a cell like any other. Rows of a matrix of no
+// columns (Q and T without constraints) exist and stay empty; the printers
+// show such a row as "(null)", as they show one that does not exist.
+//
+// Reading a row: its dependencies in column order are
+//     for (int32_t t = 0; t < row.count; t++) use(row.cell[t].col, row.cell[t].code);
+// and those on columns first .. last - 1 (the activities of one block, say)
+// start at t = kavelon_first_cell_from(&row, first) and run while
+// row.cell[t].col < last. kavelon_code_at gives one cell, kavelon_fill_codes
+// a stretch of the dense row.
+//
+// The cells of all rows of one matrix live in one heap block (see the
+// *_cells fields of KAVELON); a row points at its own stretch of it. Moving
+// an activity moves whole KAVROW records; a column permutation relabels
+// cells in place and sorts each row again, so rows never grow once built.
+struct KAVROW {
+    KAVCELL *cell;  // count cells, ascending by col
+    int32_t count;
+};
+
+// Index of the first cell of a row at column col or after; count if none.
+inline int32_t kavelon_first_cell_from(const KAVROW *row, int32_t col) {
+    int32_t lo = 0;
+    int32_t hi = row->count;
+    while (lo < hi) {
+        const int32_t mid = lo + (hi - lo) / 2;
+        if (row->cell[mid].col < col) {
+            lo = mid + 1;
+        } else {
+            hi = mid;
+        }
+    }
+    return lo;
+}
+
+// The code of a row at a column: '0' when the row holds no cell there.
+inline char kavelon_code_at(const KAVROW *row, int32_t col) {
+    const int32_t t = kavelon_first_cell_from(row, col);
+    return (t < row->count && row->cell[t].col == col) ? row->cell[t].code : DEP_NONE;
+}
+
+// Writes the dense codes of columns from .. to - 1 of a row into line (to -
+// from bytes, no terminator): '0' where the row holds no cell.
+inline void kavelon_fill_codes(const KAVROW *row, int32_t from, int32_t to, char *line) {
+    if (to <= from) return;
+    std::memset(line, DEP_NONE, static_cast<size_t>(to - from));
+    for (int32_t t = kavelon_first_cell_from(row, from); t < row->count && row->cell[t].col < to; t++)
+        line[row->cell[t].col - from] = row->cell[t].code;
+}
+
 // Report formats held in KAVELON::output_format.
 enum : int32_t {
     KAVELON_FORMAT_CSV = 0,
@@ -60,9 +124,11 @@ struct ACTSTATE {
 };
 
 // The one record of a run. Names and header values point into the texts of
-// the entity tree under root; nothing is released before the process ends.
+// the entity tree under root. The tables are created and released by
+// kavelon_create_tables and kavelon_release_tables; the program itself
+// releases nothing before the process ends.
 struct KAVELON {
-    char **P;                      // n rows of n codes: activity on activity
+    KAVROW *P;                     // n rows of n columns: activity on activity
     ACTSTATE **d;                  // n ordering states
     int32_t n;                     // number of design activities
     int32_t nblock;                // number of blocks formed
@@ -70,9 +136,9 @@ struct KAVELON {
     char **design_data_name;       // n names of the data items produced
     int32_t nQ;                    // number of constraints
     int32_t nR;                    // number of outputs
-    char **Q;                      // n rows of nQ codes: activity on constraint
-    char **R;                      // nR rows of n codes: output on activity
-    char **T;                      // nR rows of nQ codes: output on constraint
+    KAVROW *Q;                     // n rows of nQ columns: activity on constraint
+    KAVROW *R;                     // nR rows of n columns: output on activity
+    KAVROW *T;                     // nR rows of nQ columns: output on constraint
     char **constraint_name;        // nQ names
     char **output_name;            // nR names
     char *name;                    // design process name, or nullptr
@@ -88,11 +154,52 @@ struct KAVELON {
     int32_t transpose;             // 1 with "-t": a CSV matrix has providers in its rows
     int32_t warnings;              // 1 with "-w": warn of suspicious input
     int32_t text_after;            // top-level entities before the last text outside markup
+    // The heap blocks behind the tables, kept for their release only: the
+    // cells of all rows of each matrix, and the n ordering states d points at.
+    KAVCELL *P_cells;
+    KAVCELL *Q_cells;
+    KAVCELL *R_cells;
+    KAVCELL *T_cells;
+    ACTSTATE *states;
 };
 
 // Run record.
 int kavelon_initialize(KAVELON *dt);
 void kavelon_print_state(KAVELON *dt, FILE *out);
+
+// Creates every table of a model of dt->n activities (at least 1), dt->nQ
+// constraints and dt->nR outputs, in this order, and in debug mode shows each
+// matrix row as it is created:
+//   design_activity_name, design_data_name, P, d, the cells of P and the
+//   states (all seven fields 0), Q (n rows, always), and when nQ > 0
+//   constraint_name and the cells of Q; when nR > 0 output_name, R, T and
+//   the cells of R, and when nQ > 0 as well the cells of T.
+// Names start as none and rows empty. All rows of P together may hold up to
+// activity_cells cells, and so may all rows of Q; all rows of R, and all of
+// T, up to output_cells. When a table cannot be had, writes its out-of-memory message
+// and returns 1, keeping what was made so far; else returns 0.
+int kavelon_create_tables(KAVELON *dt, size_t activity_cells, size_t output_cells);
+// Releases whatever kavelon_create_tables made, whole or in part, and sets
+// the tables to none; names, tree and file names are not the tables'.
+void kavelon_release_tables(KAVELON *dt);
+
+// Rows of a matrix are filled in row order: add the cells of row r with
+// kavelon_add_cell (any column order; for a column given twice, the later
+// code counts), then kavelon_close_row(rows, r, count), which sorts row r and
+// starts row r + 1 right after it in the matrix's block. Every row is closed
+// in turn, an empty one too. Closing never allocates.
+inline void kavelon_add_cell(KAVROW *row, int32_t col, char code) {
+    row->cell[row->count].col = col;
+    row->cell[row->count].code = code;
+    row->count++;
+}
+void kavelon_close_row(KAVROW *rows, int32_t r, int32_t count);
+
+// Writes the codes of the first `columns` columns of a row, showing 'X' in
+// column `diagonal` whatever the row holds there (no column when diagonal is
+// negative); nothing is allocated.
+void kavelon_write_codes(FILE *out, const KAVROW *row, int32_t columns, int32_t diagonal);
+
 // Puts the activity now at row perm[t] at row t, for every t below n, in
 // every per-activity table: rows and columns of P, rows of Q, columns of R,
 // the states and both name tables. perm must be a permutation of 0 .. n - 1.

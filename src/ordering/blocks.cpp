@@ -37,10 +37,35 @@ int32_t &chain_mark(KAVELON *dt, Chain chain, int i) {
     return (chain == Chain::trial) ? dt->d[i]->trial_chain : dt->d[i]->delete_chain;
 }
 
-// A trial chain follows what a row depends on; a delete chain follows the
-// rows that depend on it.
-bool chain_link(const KAVELON *dt, Chain chain, int i, int j) {
-    return (chain == Chain::trial) ? dt->P[i][j] == DEP_STRONG : dt->P[j][i] == DEP_STRONG;
+// Marks row j when it is a candidate not yet marked; true when it was marked
+// now.
+bool mark_candidate(KAVELON *dt, Chain chain, int j) {
+    if (!is_candidate(dt, j) || chain_mark(dt, chain, j) != 0) return false;
+    chain_mark(dt, chain, j) = 1;
+    return true;
+}
+
+// Marks the candidates row i links to, in column order, up to the first
+// one before i; returns that one, or -1. A trial chain follows what a row
+// depends on, its strong cells; a delete chain follows the rows that depend
+// on it.
+int mark_links(KAVELON *dt, Chain chain, int i) {
+    if (chain == Chain::trial) {
+        const KAVROW &row = dt->P[i];
+        for (int32_t t = 0; t < row.count; t++) {
+            const int j = row.cell[t].col;
+            if (row.cell[t].code == DEP_STRONG && mark_candidate(dt, chain, j) && j < i) return j;
+        }
+        return -1;
+    }
+    for (int j = 0; j < dt->n; j++) {
+        // The cheap tests first: looking up a cell searches the row.
+        if (!is_candidate(dt, j) || chain_mark(dt, chain, j) != 0) continue;
+        if (kavelon_code_at(&dt->P[j], i) != DEP_STRONG) continue;
+        chain_mark(dt, chain, j) = 1;
+        if (j < i) return j;
+    }
+    return -1;
 }
 
 // Marks every candidate reachable from the marked ones over the chain's
@@ -50,17 +75,7 @@ void close_chain(KAVELON *dt, Chain chain) {
     int i = 0;
     while (i < dt->n) {
         int back_to = -1;
-        if (is_candidate(dt, i) && chain_mark(dt, chain, i) != 0) {
-            for (int j = 0; j < dt->n; j++) {
-                if (!is_candidate(dt, j) || chain_mark(dt, chain, j) != 0) continue;
-                if (!chain_link(dt, chain, i, j)) continue;
-                chain_mark(dt, chain, j) = 1;
-                if (j < i) {
-                    back_to = j;
-                    break;
-                }
-            }
-        }
+        if (is_candidate(dt, i) && chain_mark(dt, chain, i) != 0) back_to = mark_links(dt, chain, i);
         i = (back_to >= 0) ? back_to : i + 1;
     }
 }
@@ -194,8 +209,10 @@ void kavelon_count_remaining_strong(KAVELON *dt) {
         s->row_nbr_remaining_s = 0;
         if (s->block_order != 0) continue;
         // The diagonal never counts, whatever it holds.
-        for (int j = 0; j < dt->n; j++) {
-            if (j != i && is_unassigned(dt, j) && dt->P[i][j] == DEP_STRONG)
+        const KAVROW &row = dt->P[i];
+        for (int32_t t = 0; t < row.count; t++) {
+            const int j = row.cell[t].col;
+            if (j != i && is_unassigned(dt, j) && row.cell[t].code == DEP_STRONG)
                 s->row_nbr_remaining_s++;
         }
     }
@@ -214,9 +231,11 @@ int kavelon_eliminate_candidate_rows_1(KAVELON *dt) {
     while (i < dt->n) {
         bool removed = false;
         if (dt->d[i]->candidate_rows != 0) {
-            for (int j = 0; j < dt->n; j++) {
+            const KAVROW &row = dt->P[i];
+            for (int32_t t = 0; t < row.count; t++) {
+                const int j = row.cell[t].col;
                 if (is_unassigned(dt, j) && dt->d[j]->candidate_rows == 0 &&
-                    dt->P[i][j] == DEP_STRONG) {
+                    row.cell[t].code == DEP_STRONG) {
                     dt->d[i]->candidate_rows = 0;
                     removed = true;
                     break;

@@ -2,7 +2,7 @@
 // block search is visible then except its result, so the same blocks, row
 // order and predecessor blocks are computed here from the strongly connected
 // components of the strong dependencies, in time close to linear in the
-// number of activities and dependencies (plus the one pass over the matrix).
+// number of activities and dependencies.
 //
 // When the work arrays cannot be had, each stage hands over to its
 // step-by-step counterpart, which needs no memory of its own and gives the
@@ -20,28 +20,23 @@ namespace {
 
 // Strong inputs between distinct rows, as compressed adjacency lists:
 // row i's inputs are input[first[i]] .. input[first[i + 1] - 1], ascending.
-// Offsets are 64 bits wide: a dense matrix has up to n * n strong cells.
+// Offsets are 64 bits wide, as the cells of all rows may exceed 2^31.
 struct StrongGraph {
     std::vector<size_t> first;
     std::vector<int32_t> input;
 };
 
-// Columns j != i of row i holding 'S'. The diagonal never counts.
+// Columns j != i below `end` of row i holding 'S', ascending. The diagonal
+// never counts.
 template <typename Visit>
-void for_each_strong_input(const char *row, int32_t i, int32_t n, Visit visit) {
-    const char *p = row;
-    const char *end = row + n;
-    while (p < end) {
-        const void *hit = std::memchr(p, DEP_STRONG, static_cast<size_t>(end - p));
-        if (hit == nullptr) break;
-        const char *s = static_cast<const char *>(hit);
-        const int32_t j = static_cast<int32_t>(s - row);
-        if (j != i) visit(j);
-        p = s + 1;
+void for_each_strong_input(const KAVROW &row, int32_t i, int32_t end, Visit visit) {
+    for (int32_t t = 0; t < row.count && row.cell[t].col < end; t++) {
+        const int32_t j = row.cell[t].col;
+        if (j != i && row.cell[t].code == DEP_STRONG) visit(j);
     }
 }
 
-// Counts first, so that dense matrices get exactly the memory they need.
+// Counts first, so that the lists get exactly the memory they need.
 void build_strong_graph(const KAVELON *dt, StrongGraph &g) {
     const int32_t n = dt->n;
     g.first.assign(static_cast<size_t>(n) + 1, 0);
@@ -307,7 +302,7 @@ int kavelon_fast_identify_predecessor_blocks(KAVELON *dt) {
             block_start = i;
             max_block = 0;
         }
-        const char *row = dt->P[i];
+        const KAVROW &row = dt->P[i];
         int32_t last = -1;
         for_each_strong_input(row, i, block_start, [&](int32_t j) { last = j; });
         if (last >= 0) max_block = std::max(max_block, dt->d[last]->block_order);

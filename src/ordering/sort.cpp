@@ -13,11 +13,32 @@ void swap_entries(T *table, int i, int j) {
     if (table != nullptr) std::swap(table[i], table[j]);
 }
 
-// Exchanges two columns character by character in every row of a matrix.
-void swap_columns(char **rows, int nrows, int i, int j) {
+// Moves the cell at index t of a row to column `col`, keeping the row in
+// column order; no column between holds a cell of its own.
+void move_cell(KAVROW *row, int32_t t, int32_t col) {
+    const KAVCELL moved{col, row->cell[t].code};
+    for (; t + 1 < row->count && row->cell[t + 1].col < col; t++) row->cell[t] = row->cell[t + 1];
+    for (; t > 0 && row->cell[t - 1].col > col; t--) row->cell[t] = row->cell[t - 1];
+    row->cell[t] = moved;
+}
+
+// Exchanges two columns in every row of a matrix, in place: the sort needs
+// no memory of its own, as the fast sort's fallback.
+void swap_columns(KAVROW *rows, int nrows, int i, int j) {
     if (rows == nullptr) return;
     for (int r = 0; r < nrows; r++) {
-        if (rows[r] != nullptr) std::swap(rows[r][i], rows[r][j]);
+        KAVROW *row = &rows[r];
+        const int32_t ti = kavelon_first_cell_from(row, i);
+        const int32_t tj = kavelon_first_cell_from(row, j);
+        const bool has_i = ti < row->count && row->cell[ti].col == i;
+        const bool has_j = tj < row->count && row->cell[tj].col == j;
+        if (has_i && has_j) {
+            std::swap(row->cell[ti].code, row->cell[tj].code);
+        } else if (has_i) {
+            move_cell(row, ti, j);
+        } else if (has_j) {
+            move_cell(row, tj, i);
+        }
     }
 }
 
@@ -80,8 +101,12 @@ int kavelon_identify_predecessor_blocks(KAVELON *dt) {
     for (int i = 0; i < dt->n; i++) {
         ACTSTATE *s = dt->d[i];
         s->predecessor_block = 0;
-        for (int j = 0; j < dt->n && dt->d[j]->block_order != s->block_order; j++) {
-            if (dt->P[i][j] == DEP_STRONG) s->predecessor_block = dt->d[j]->block_order;
+        int stop = 0;
+        while (stop < dt->n && dt->d[stop]->block_order != s->block_order) stop++;
+        const KAVROW &row = dt->P[i];
+        for (int32_t t = 0; t < row.count && row.cell[t].col < stop; t++) {
+            if (row.cell[t].code == DEP_STRONG)
+                s->predecessor_block = dt->d[row.cell[t].col]->block_order;
         }
     }
     // Two blanks before "dt->n" and one before the newline: fixed wording that callers rely on.

@@ -35,7 +35,8 @@ std::string kavelon_stamp_text(const char *stamp);
 
 // The writers behind kavelon_write_txt, _csv and _xml, given the time stamp
 // as kavelon_time_stamp forms it (with its newline), or nullptr for a time
-// that could not be converted. Return 0.
+// that could not be converted. Return 0; the CSV writer returns 1 after its
+// message when a line cannot be had in memory.
 int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
 int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
 int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);

@@ -1,6 +1,7 @@
 // The CSV report: header lines, then the whole matrix with constraints and
 // outputs. Each matrix line is put together in memory and written at once.
 #include <cstdarg>
+#include <new>
 #include <string>
 
 #include "report/report.h"
@@ -37,16 +38,19 @@ __attribute__((format(printf, 2, 3))) void append_format(std::string &line, cons
     line.resize(start + static_cast<size_t>(length));
 }
 
-// ",c" for each of the first `count` codes of `row`, filled in place.
-void append_codes(std::string &line, const char *row, int count) {
-    if (count <= 0) return;
+// ",c" for each code of columns from .. to - 1 of `row`, filled in place:
+// every field "0" first, then the row's cells in their fields.
+void append_codes(std::string &line, const KAVROW &row, int from, int to) {
+    if (to <= from) return;
     const size_t start = line.size();
-    line.resize(start + 2 * static_cast<size_t>(count));
-    char *cell = &line[start];
-    for (int j = 0; j < count; j++) {
-        cell[2 * j] = ',';
-        cell[2 * j + 1] = row[j];
+    line.resize(start + 2 * static_cast<size_t>(to - from));
+    char *field = &line[start];
+    for (int j = 0; j < to - from; j++) {
+        field[2 * j] = ',';
+        field[2 * j + 1] = DEP_NONE;
     }
+    for (int32_t t = kavelon_first_cell_from(&row, from); t < row.count && row.cell[t].col < to; t++)
+        field[2 * (row.cell[t].col - from) + 1] = row.cell[t].code;
 }
 
 void write_line(FILE *out, const std::string &line) {
@@ -103,11 +107,11 @@ void write_activity_rows(const KAVELON *dt, FILE *out) {
                       doubled_quotes(dt->design_activity_name[i]).c_str(),
                       doubled_quotes(dt->design_data_name[i]).c_str(), s->block_order,
                       s->subblock_order, s->predecessor_block);
-        append_codes(line, dt->P[i], i);
+        append_codes(line, dt->P[i], 0, i);
         append_format(line, ",%d", i);
-        append_codes(line, dt->P[i] + i + 1, dt->n - i - 1);
+        append_codes(line, dt->P[i], i + 1, dt->n);
         line += " , ";
-        append_codes(line, dt->Q[i], dt->nQ);
+        append_codes(line, dt->Q[i], 0, dt->nQ);
         line += '\n';
         write_line(out, line);
     }
@@ -120,9 +124,9 @@ void write_output_rows(const KAVELON *dt, FILE *out) {
         // "Output " with its trailing blank, a blank before the comma: fixed wording callers rely on.
         append_format(line, " %3d,\" %s\" ,\" %s\",%d,%d,%d ", k, "Output ",
                       doubled_quotes(dt->output_name[k]).c_str(), 0, 0, 0);
-        append_codes(line, dt->R[k], dt->n);
+        append_codes(line, dt->R[k], 0, dt->n);
         line += " , ";
-        append_codes(line, dt->T[k], dt->nQ);
+        append_codes(line, dt->T[k], 0, dt->nQ);
         line += '\n';
         write_line(out, line);
     }
@@ -131,10 +135,17 @@ void write_output_rows(const KAVELON *dt, FILE *out) {
 }  // namespace
 
 int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp) {
-    write_header(dt, out, stamp);
-    write_heading_row(dt, out);
-    write_activity_rows(dt, out);
-    write_output_rows(dt, out);
+    // Lines are put together in memory, one at a time; a line that cannot
+    // be had ends the report with a message rather than the process.
+    try {
+        write_header(dt, out, stamp);
+        write_heading_row(dt, out);
+        write_activity_rows(dt, out);
+        write_output_rows(dt, out);
+    } catch (const std::bad_alloc &) {
+        std::fputs(" *** ERROR: Out of memory for a line of the CSV report\n", stderr);
+        return 1;
+    }
     std::fprintf(out, "\n");
     return 0;
 }

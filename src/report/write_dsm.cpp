@@ -15,9 +15,6 @@
 
 namespace {
 
-// Every cell is read through here, whatever holds the matrix.
-char code_at(char *const *matrix, int row, int column) { return matrix[row][column]; }
-
 const char *mark(char code) {
     switch (code) {
         case DEP_STRONG: return "S";
@@ -48,13 +45,17 @@ void append_cell(std::string &line, const std::string &text) {
 void append_cell(std::string &line, const char *text) { append_cell(line, std::string(xmlnulltext(text))); }
 
 // Marks of one row on `count` columns; the column `diagonal` shows "X".
-void append_marks(std::string &line, char *const *matrix, int row, int count, int diagonal) {
+// The row's cells are met in column order as the line is written.
+void append_marks(std::string &line, const KAVROW *matrix, int row, int count, int diagonal) {
+    const KAVROW *r = &matrix[row];
+    int32_t t = 0;
     for (int j = 0; j < count; j++) {
+        line += ',';
+        while (t < r->count && r->cell[t].col < j) t++;
         if (j == diagonal) {
-            line += ",X";
-        } else {
-            line += ',';
-            line += mark(code_at(matrix, row, j));
+            line += 'X';
+        } else if (t < r->count && r->cell[t].col == j) {
+            line += mark(r->cell[t].code);
         }
     }
 }

@@ -1,6 +1,5 @@
 // The text report: header, activity table and one section per block.
 #include <cstring>
-#include <string>
 
 #include "report/report.h"
 
@@ -25,29 +24,29 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "File Creation Time  = %s\n", stamp != nullptr ? stamp : "unknown\n");
 }
 
-// One line per activity; the diagonal shows 'X' in the written line only.
+// One line per activity; the diagonal shows 'X' whatever the row holds.
 void write_table(const KAVELON *dt, FILE *out) {
-    std::string row;
     for (int i = 0; i < dt->n; i++) {
         const ACTSTATE *s = dt->d[i];
         char activity[21];
         char data[21];
         cut_name(activity, dt->design_activity_name[i]);
         cut_name(data, dt->design_data_name[i]);
-        row.assign(dt->P[i], static_cast<size_t>(dt->n));
-        row[static_cast<size_t>(i)] = DEP_DIAGONAL;
-        std::fprintf(out, " %3d %20s %20s %2d %2d %2d %s\n", i, activity, data, s->block_order,
-                     s->subblock_order, s->predecessor_block, row.c_str());
+        std::fprintf(out, " %3d %20s %20s %2d %2d %2d ", i, activity, data, s->block_order,
+                     s->subblock_order, s->predecessor_block);
+        kavelon_write_codes(out, &dt->P[i], dt->n, i);
+        std::fputc('\n', out);
     }
 }
 
-// One line for the dependency of row i on the data item of row j.
-void write_dependency(const KAVELON *dt, FILE *out, int i, int j) {
+// One line for the dependency, with the given code, of row i on the data
+// item of row j.
+void write_dependency(const KAVELON *dt, FILE *out, int i, int j, char code) {
     const char *data = dt->design_data_name[j];
     const char *activity = dt->design_activity_name[j];
     const int block_i = dt->d[i]->block_order;
     const int block_j = dt->d[j]->block_order;
-    switch (dt->P[i][j]) {
+    switch (code) {
         case DEP_NONE:
             break;
         case DEP_STRONG:
@@ -90,9 +89,9 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         }
         std::fprintf(out, "\n   Design Activity %s Produces Data %s and depends on:\n",
                      dt->design_activity_name[i], dt->design_data_name[i]);
-        for (int j = kavelon_next_dependency(dt->P[i], 0, dt->n); j < dt->n;
-             j = kavelon_next_dependency(dt->P[i], j + 1, dt->n))
-            write_dependency(dt, out, i, j);
+        const KAVROW &row = dt->P[i];
+        for (int32_t t = 0; t < row.count; t++)
+            write_dependency(dt, out, i, row.cell[t].col, row.cell[t].code);
     }
 }
 

@@ -15,13 +15,14 @@ void write_dependency(FILE *out, char code, const char *data) {
 }
 
 // The dependencies of one row over the activity columns, then the
-// constraint columns.
-void write_dependencies(const KAVELON *dt, FILE *out, const char *on_activities,
-                        const char *on_constraints) {
-    for (int j = kavelon_next_dependency(on_activities, 0, dt->n); j < dt->n;
-         j = kavelon_next_dependency(on_activities, j + 1, dt->n))
-        write_dependency(out, on_activities[j], dt->design_data_name[j]);
-    for (int m = 0; m < dt->nQ; m++) write_dependency(out, on_constraints[m], dt->constraint_name[m]);
+// constraint columns (a row with none when there are no constraints).
+void write_dependencies(const KAVELON *dt, FILE *out, const KAVROW &on_activities,
+                        const KAVROW &on_constraints) {
+    for (int32_t t = 0; t < on_activities.count; t++)
+        write_dependency(out, on_activities.cell[t].code, dt->design_data_name[on_activities.cell[t].col]);
+    if (dt->nQ <= 0) return;
+    for (int32_t t = 0; t < on_constraints.count; t++)
+        write_dependency(out, on_constraints.cell[t].code, dt->constraint_name[on_constraints.cell[t].col]);
 }
 
 void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
@@ -66,7 +67,7 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         std::fprintf(out, "<design_activity>\n");
         std::fprintf(out, "<name>%s</name>\n", dt->design_activity_name[i]);
         std::fprintf(out, "<data>%s</data>\n", dt->design_data_name[i]);
-        write_dependencies(dt, out, dt->P[i], dt->nQ > 0 ? dt->Q[i] : nullptr);
+        write_dependencies(dt, out, dt->P[i], dt->Q[i]);
         std::fprintf(out, "</design_activity>\n");
         size++;
     }
@@ -77,7 +78,7 @@ void write_outputs(const KAVELON *dt, FILE *out) {
     for (int k = 0; k < dt->nR; k++) {
         std::fprintf(out, "<output>\n");
         std::fprintf(out, "<name>%s</name>\n", dt->output_name[k]);
-        write_dependencies(dt, out, dt->R[k], dt->nQ > 0 ? dt->T[k] : nullptr);
+        write_dependencies(dt, out, dt->R[k], dt->T[k]);
         std::fprintf(out, "</output>\n");
     }
 }

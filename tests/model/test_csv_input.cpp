@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/model.h"
+#include "model/rows_fixture.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ Read read(const std::string &text, int transpose = 0) {
     testing::internal::CaptureStderr();
     Read r{kavelon_read_csv_file(&dt, in), "", ""};
     if (r.result == 0 && kavelon_process_xml(&dt) == 0) {
-        for (int i = 0; i < dt.n; i++) r.p += std::string(dt.P[i]) + (i + 1 < dt.n ? "|" : "");
+        for (int i = 0; i < dt.n; i++) r.p += rows_test::row_codes(dt.P[i], dt.n) + (i + 1 < dt.n ? "|" : "");
     }
     r.messages = testing::internal::GetCapturedStderr();
     std::fclose(in);

@@ -10,6 +10,9 @@
 
 #include "model/model.h"
 #include "test_util.h"
+#include "model/rows_fixture.h"
+
+using rows_test::row_codes;
 
 namespace {
 
@@ -30,12 +33,6 @@ void snapshot(const XMLENTITY *e, std::string &out) {
         snapshot(e->child, out);
         out += "}";
     }
-}
-
-void free_rows(char **rows, int count) {
-    if (rows == nullptr) return;
-    for (int i = 0; i < count; i++) std::free(rows[i]);
-    std::free(rows);
 }
 
 // Reads the text, runs the builder on its tree and keeps what it wrote;
@@ -61,18 +58,7 @@ struct Build {
         EXPECT_EQ(before, after) << "the build changed the tree";
     }
     ~Build() {
-        free_rows(dt.P, dt.n);
-        if (dt.d != nullptr) {
-            for (int i = 0; i < dt.n; i++) std::free(dt.d[i]);
-            std::free(dt.d);
-        }
-        free_rows(dt.Q, dt.Q != nullptr && dt.nQ > 0 ? dt.n : 0);
-        free_rows(dt.R, dt.nR);
-        free_rows(dt.T, dt.T != nullptr && dt.nQ > 0 ? dt.nR : 0);
-        std::free(dt.design_activity_name);
-        std::free(dt.design_data_name);
-        std::free(dt.constraint_name);
-        std::free(dt.output_name);
+        kavelon_release_tables(&dt);
         free_XMLENTITY(dt.root);
     }
     Build(const Build &) = delete;
@@ -102,12 +88,12 @@ TEST(ProcessXml, BuildsTheExampleModel) {
     ASSERT_EQ(dt.n, 2);
     ASSERT_EQ(dt.nQ, 1);
     ASSERT_EQ(dt.nR, 1);
-    EXPECT_STREQ(dt.P[0], "0W");
-    EXPECT_STREQ(dt.P[1], "S0");
-    EXPECT_STREQ(dt.Q[0], "S");
-    EXPECT_STREQ(dt.Q[1], "0");
-    EXPECT_STREQ(dt.R[0], "WW");
-    EXPECT_STREQ(dt.T[0], "I");
+    EXPECT_EQ(row_codes(dt.P[0], dt.n), "0W");
+    EXPECT_EQ(row_codes(dt.P[1], dt.n), "S0");
+    EXPECT_EQ(row_codes(dt.Q[0], dt.nQ), "S");
+    EXPECT_EQ(row_codes(dt.Q[1], dt.nQ), "0");
+    EXPECT_EQ(row_codes(dt.R[0], dt.n), "WW");
+    EXPECT_EQ(row_codes(dt.T[0], dt.nQ), "I");
     EXPECT_EQ(dt.d[1]->block_order | dt.d[1]->row_nbr_remaining_s | dt.d[1]->delete_chain, 0);
 
     // Names and header values are the tree's own texts, not copies.
@@ -151,9 +137,9 @@ TEST(ProcessXml, IgnoresWhatTheVocabularyDoesNotKnowBelowTheRoot) {
     EXPECT_STREQ(b.dt.design_activity_name[0], "a");
     EXPECT_STREQ(b.dt.output_name[0], "o");
     EXPECT_STREQ(b.dt.constraint_name[0], "c");
-    EXPECT_STREQ(b.dt.P[0], "0");
-    EXPECT_STREQ(b.dt.Q[0], "S");
-    EXPECT_STREQ(b.dt.R[0], "0");
+    EXPECT_EQ(row_codes(b.dt.P[0], b.dt.n), "0");
+    EXPECT_EQ(row_codes(b.dt.Q[0], b.dt.nQ), "S");
+    EXPECT_EQ(row_codes(b.dt.R[0], b.dt.n), "0");
 }
 
 // The messages are compared end to end; these are the cells that a failed
@@ -174,13 +160,13 @@ TEST(ProcessXml, CellsOfAFailedBuild) {
     // A's later dependency is entered after the failed one; an activity's
     // data item wins over a constraint of the same name; the first of two
     // producers of x is taken; a nameless activity still gets its row.
-    EXPECT_STREQ(dt.P[0], "000W");
-    EXPECT_STREQ(dt.P[1], "00S0");
-    EXPECT_STREQ(dt.P[2], "0000");
-    EXPECT_STREQ(dt.P[3], "I000");
-    EXPECT_STREQ(dt.Q[0], "0");
-    EXPECT_STREQ(dt.R[0], "00I0");
-    EXPECT_STREQ(dt.R[1], "000S");
+    EXPECT_EQ(row_codes(dt.P[0], dt.n), "000W");
+    EXPECT_EQ(row_codes(dt.P[1], dt.n), "00S0");
+    EXPECT_EQ(row_codes(dt.P[2], dt.n), "0000");
+    EXPECT_EQ(row_codes(dt.P[3], dt.n), "I000");
+    EXPECT_EQ(row_codes(dt.Q[0], dt.nQ), "0");
+    EXPECT_EQ(row_codes(dt.R[0], dt.n), "00I0");
+    EXPECT_EQ(row_codes(dt.R[1], dt.n), "000S");
 }
 
 // The writers rely on which rows exist: Q always has n entries, its rows and
@@ -197,8 +183,9 @@ TEST(ProcessXml, RowsThatExistWithoutOutputsOrConstraints) {
         EXPECT_EQ(dt.T, nullptr);
         EXPECT_EQ(dt.constraint_name, nullptr);
         ASSERT_NE(dt.Q, nullptr);
-        EXPECT_EQ(dt.Q[0], nullptr);
-        EXPECT_STREQ(dt.P[0], "S");  // its own data item sets the diagonal
+        EXPECT_EQ(dt.Q[0].count, 0);
+        EXPECT_EQ(dt.Q_cells, nullptr);
+        EXPECT_EQ(row_codes(dt.P[0], dt.n), "S");  // its own data item sets the diagonal
     }
     Build b(
         "<design_process><output><name>o</name><strong>y</strong></output>"
@@ -207,8 +194,38 @@ TEST(ProcessXml, RowsThatExistWithoutOutputsOrConstraints) {
         "<design_activity><name>b</name><data>y</data></design_activity></design_process>");
     ASSERT_EQ(b.result, 0);
     ASSERT_NE(b.dt.T, nullptr);
-    EXPECT_EQ(b.dt.T[0], nullptr);
-    EXPECT_EQ(b.dt.T[1], nullptr);
-    EXPECT_STREQ(b.dt.R[0], "0S");
-    EXPECT_STREQ(b.dt.R[1], "I0");
+    EXPECT_EQ(b.dt.T[0].count + b.dt.T[1].count, 0);
+    EXPECT_EQ(b.dt.T_cells, nullptr);
+    EXPECT_EQ(row_codes(b.dt.R[0], b.dt.n), "0S");
+    EXPECT_EQ(row_codes(b.dt.R[1], b.dt.n), "I0");
+}
+
+// A data item named again by one consumer takes the later kind, however many
+// times and in whatever column order it comes; the row keeps one cell per
+// column, in column order.
+TEST(ProcessXml, RepeatedDependenciesKeepTheLaterKind) {
+    std::string text = "<design_process>";
+    for (int i = 0; i < 40; i++)
+        text += "<design_activity><name>a" + std::to_string(i) + "</name><data>d" + std::to_string(i) +
+                "</data></design_activity>";
+    // The last activity names every item twice, backwards, first weak then
+    // strong, and item 7 a third time as ICD; the output names two items
+    // twice over.
+    text += "<design_activity><name>last</name><data>d40</data>";
+    for (int i = 39; i >= 0; i--) text += "<weak>d" + std::to_string(i) + "</weak>";
+    for (int i = 39; i >= 0; i--) text += "<strong>d" + std::to_string(i) + "</strong>";
+    text += "<icd>d7</icd><weak>d40</weak></design_activity>";
+    text += "<output><name>o</name><icd>d3</icd><strong>d1</strong><weak>d3</weak><icd>d1</icd></output>";
+    text += "</design_process>";
+    Build b(text.c_str());
+    ASSERT_EQ(b.result, 0);
+    const KAVELON &dt = b.dt;
+    ASSERT_EQ(dt.n, 41);
+    std::string expected(40, 'S');
+    expected[7] = 'I';
+    EXPECT_EQ(row_codes(dt.P[40], dt.n), expected + "W");
+    ASSERT_EQ(dt.P[40].count, 41);
+    for (int t = 0; t + 1 < dt.P[40].count; t++) EXPECT_LT(dt.P[40].cell[t].col, dt.P[40].cell[t + 1].col);
+    EXPECT_EQ(row_codes(dt.R[0], dt.n), "0I0W" + std::string(37, '0'));
+    EXPECT_EQ(dt.R[0].count, 2);
 }

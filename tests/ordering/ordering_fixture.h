@@ -5,29 +5,30 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "model/rows_fixture.h"
 #include "ordering/steps.h"
 #include "test_util.h"
 
 namespace ordering_test {
 
+// The record's tables are its own, made and released by the run record;
+// the names point into the fixture.
 struct Record {
-    std::vector<std::string> p_rows, q_rows, r_rows, t_rows;
     std::vector<std::string> activity_names, data_names;
-    std::vector<char *> P, Q, R, T, activity_ptrs, data_ptrs;
-    std::vector<ACTSTATE> states;
-    std::vector<ACTSTATE *> d;
+    ACTSTATE *states = nullptr;  // the ordering states, in input order
     KAVELON dt;
+    Record() { kavelon_initialize(&dt); }
+    ~Record() { kavelon_release_tables(&dt); }
+    Record(const Record &) = delete;
+    Record &operator=(const Record &) = delete;
 };
 
-inline std::vector<char *> pointers_to(std::vector<std::string> &texts) {
-    std::vector<char *> result;
-    for (auto &t : texts) result.push_back(t.data());
-    return result;
-}
+using rows_test::row_codes;
 
 // Rows of P (consumer by producer), optional activity names (default a0,
 // a1, ...; data names d0, d1, ...), optional Q rows and R and T rows. With no
@@ -39,38 +40,29 @@ inline std::unique_ptr<Record> make_record(const std::vector<std::string> &p_row
                                            const std::vector<std::string> &t_rows = {}) {
     auto rec = std::make_unique<Record>();
     const int n = static_cast<int>(p_rows.size());
-    rec->p_rows = p_rows;
-    rec->q_rows = q_rows;
-    rec->r_rows = r_rows;
-    rec->t_rows = t_rows;
     for (int i = 0; i < n; i++) {
         rec->activity_names.push_back(names.empty() ? "a" + std::to_string(i) : names[i]);
         rec->data_names.push_back("d" + std::to_string(i));
     }
-    rec->P = pointers_to(rec->p_rows);
-    rec->Q = pointers_to(rec->q_rows);
-    if (rec->Q.empty()) rec->Q.assign(n, nullptr);
-    rec->R = pointers_to(rec->r_rows);
-    rec->T = pointers_to(rec->t_rows);
-    rec->activity_ptrs = pointers_to(rec->activity_names);
-    rec->data_ptrs = pointers_to(rec->data_names);
-    rec->states.assign(n, ACTSTATE{});
-    for (auto &s : rec->states) rec->d.push_back(&s);
-
     KAVELON &dt = rec->dt;
-    kavelon_initialize(&dt);
     dt.n = n;
-    dt.P = rec->P.data();
-    dt.Q = rec->Q.data();
-    dt.d = rec->d.data();
-    dt.design_activity_name = rec->activity_ptrs.data();
-    dt.design_data_name = rec->data_ptrs.data();
     dt.nQ = q_rows.empty() ? 0 : static_cast<int>(q_rows[0].size());
     dt.nR = static_cast<int>(r_rows.size());
+    using rows_test::cells_in;
+    using rows_test::fill_rows;
+    const size_t activity_cells = std::max(cells_in(p_rows), cells_in(q_rows));
+    const size_t output_cells = std::max(cells_in(r_rows), cells_in(t_rows));
+    EXPECT_EQ(kavelon_create_tables(&dt, activity_cells, output_cells), 0);
+    for (int i = 0; i < n; i++) {
+        dt.design_activity_name[i] = rec->activity_names[i].data();
+        dt.design_data_name[i] = rec->data_names[i].data();
+    }
+    rec->states = dt.states;
+    fill_rows(dt.P, n, p_rows);
+    if (dt.nQ > 0) fill_rows(dt.Q, n, q_rows);
     if (dt.nR > 0) {
-        dt.R = rec->R.data();
-        if (t_rows.empty()) rec->T.assign(dt.nR, nullptr);
-        dt.T = rec->T.data();
+        fill_rows(dt.R, dt.nR, r_rows);
+        if (dt.nQ > 0) fill_rows(dt.T, dt.nR, t_rows);
     }
     return rec;
 }

@@ -13,6 +13,7 @@
 #include "ordering/ordering_fixture.h"
 
 using ordering_test::make_record;
+using ordering_test::row_codes;
 
 namespace {
 
@@ -33,9 +34,10 @@ std::string seen(const KAVELON &dt) {
         const ACTSTATE &a = *dt.d[i];
         s += std::string(dt.design_activity_name[i]) + " " + dt.design_data_name[i] + " " +
              std::to_string(a.block_order) + "." + std::to_string(a.subblock_order) + "." +
-             std::to_string(a.predecessor_block) + " " + dt.P[i] + " " + (dt.nQ > 0 ? dt.Q[i] : "") + "\n";
+             std::to_string(a.predecessor_block) + " " + row_codes(dt.P[i], dt.n) + " " +
+             row_codes(dt.Q[i], dt.nQ) + "\n";
     }
-    for (int o = 0; o < dt.nR; o++) s += std::string(dt.R[o]) + "\n";
+    for (int o = 0; o < dt.nR; o++) s += row_codes(dt.R[o], dt.n) + "\n";
     return s;
 }
 

@@ -43,7 +43,8 @@ TEST(FastOrderFallback, WithoutMemoryGivesTheSameResult) {
     EXPECT_EQ(without.nblock, with.nblock);
     for (int i = 0; i < with.n; i++) {
         SCOPED_TRACE(i);
-        EXPECT_STREQ(without.P[i], with.P[i]);
+        EXPECT_EQ(ordering_test::row_codes(without.P[i], without.n),
+                  ordering_test::row_codes(with.P[i], with.n));
         EXPECT_EQ(without.d[i]->block_order, with.d[i]->block_order);
         EXPECT_EQ(without.d[i]->subblock_order, with.d[i]->subblock_order);
         EXPECT_EQ(without.d[i]->predecessor_block, with.d[i]->predecessor_block);

@@ -13,6 +13,7 @@
 #include "ordering/ordering_fixture.h"
 
 using ordering_test::make_record;
+using ordering_test::row_codes;
 
 namespace {
 
@@ -193,15 +194,15 @@ TEST(OrderingRandom, PropertiesHoldOnRandomMatrices) {
             if (original_block[origin[i]] == 1) first_block_rows.push_back(origin[i]);
         ASSERT_TRUE(std::is_sorted(first_block_rows.begin(), first_block_rows.end()));
         for (int i = 0; i < n; i++) {
-            for (int j = 0; j < n; j++) ASSERT_EQ(dt.P[i][j], p[origin[i]][origin[j]]);
+            for (int j = 0; j < n; j++) ASSERT_EQ(row_codes(dt.P[i], n)[j], p[origin[i]][origin[j]]);
             if (nq > 0) {
-                ASSERT_EQ(dt.Q[i], q[origin[i]]);
+                ASSERT_EQ(row_codes(dt.Q[i], nq), q[origin[i]]);
             }
         }
         for (int o = 0; o < nr; o++) {
-            for (int j = 0; j < n; j++) ASSERT_EQ(dt.R[o][j], r[o][origin[j]]);
+            for (int j = 0; j < n; j++) ASSERT_EQ(row_codes(dt.R[o], n)[j], r[o][origin[j]]);
             if (nq > 0) {
-                ASSERT_EQ(dt.T[o], t[o]);
+                ASSERT_EQ(row_codes(dt.T[o], nq), t[o]);
             }
         }
 

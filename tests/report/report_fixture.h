@@ -3,12 +3,14 @@
 #ifndef KAVELON_TESTS_REPORT_FIXTURE_H
 #define KAVELON_TESTS_REPORT_FIXTURE_H
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "model/rows_fixture.h"
 #include "report/report.h"
 #include "test_util.h"
 
@@ -25,10 +27,10 @@ struct Output {
     std::string name, r_row, t_row;  // n and nQ codes
 };
 
-// Owns every row and name it points the record at; header values are given
-// as pointers, nullptr meaning absent. Q always has n entries, its rows and
-// those of T exist only with constraints, R and T only with outputs, as the
-// model builder leaves them.
+// Owns every name it points the record at; the tables are the record's own,
+// made by the run record as the model builder makes them (Q always has n
+// rows, holding cells only with constraints, R and T only with outputs).
+// Header values are given as pointers, nullptr meaning absent.
 struct Model {
     std::vector<Activity> activities;
     std::vector<std::string> constraints;
@@ -37,44 +39,48 @@ struct Model {
 
     KAVELON dt{};
     std::deque<std::string> text;
-    std::vector<char *> P, Q, R, T, activity_names, data_names, constraint_names, output_names;
-    std::deque<ACTSTATE> states;
-    std::vector<ACTSTATE *> d;
+
+    Model() { kavelon_initialize(&dt); }
+    ~Model() { kavelon_release_tables(&dt); }
+    Model(const Model &) = delete;
+    Model &operator=(const Model &) = delete;
 
     char *keep(const std::string &s) { return &text.emplace_back(s)[0]; }
     char *keep_or_null(const char *s) { return s != nullptr ? keep(s) : nullptr; }
 
     KAVELON *build() {
-        const bool with_q = !constraints.empty();
-        kavelon_initialize(&dt);
+        using rows_test::cells_in;
+        using rows_test::fill_rows;
+        std::vector<std::string> p, q, r, t;
         for (const Activity &a : activities) {
-            P.push_back(keep(a.p_row));
-            Q.push_back(with_q ? keep(a.q_row) : nullptr);
-            activity_names.push_back(keep(a.name));
-            data_names.push_back(keep(a.data));
-            d.push_back(&states.emplace_back(ACTSTATE{a.block, a.subblock, a.predecessor, 0, 0, 0, 0}));
+            p.push_back(a.p_row);
+            q.push_back(a.q_row);
         }
-        for (const std::string &c : constraints) constraint_names.push_back(keep(c));
         for (const Output &o : outputs) {
-            R.push_back(keep(o.r_row));
-            T.push_back(with_q ? keep(o.t_row) : nullptr);
-            output_names.push_back(keep(o.name));
+            r.push_back(o.r_row);
+            t.push_back(o.t_row);
         }
         dt.n = static_cast<int32_t>(activities.size());
         dt.nQ = static_cast<int32_t>(constraints.size());
         dt.nR = static_cast<int32_t>(outputs.size());
-        dt.nblock = states.empty() ? 0 : states.back().block_order;
-        dt.P = P.data();
-        dt.Q = Q.data();
-        dt.d = d.data();
-        dt.design_activity_name = activity_names.data();
-        dt.design_data_name = data_names.data();
-        if (with_q) dt.constraint_name = constraint_names.data();
-        if (!outputs.empty()) {
-            dt.R = R.data();
-            dt.T = T.data();
-            dt.output_name = output_names.data();
+        if (kavelon_create_tables(&dt, std::max(cells_in(p), cells_in(q)),
+                                  std::max(cells_in(r), cells_in(t))) != 0)
+            return nullptr;
+        for (int32_t i = 0; i < dt.n; i++) {
+            const Activity &a = activities[static_cast<size_t>(i)];
+            dt.design_activity_name[i] = keep(a.name);
+            dt.design_data_name[i] = keep(a.data);
+            *dt.d[i] = ACTSTATE{a.block, a.subblock, a.predecessor, 0, 0, 0, 0};
         }
+        for (int32_t k = 0; k < dt.nQ; k++) dt.constraint_name[k] = keep(constraints[static_cast<size_t>(k)]);
+        for (int32_t o = 0; o < dt.nR; o++) dt.output_name[o] = keep(outputs[static_cast<size_t>(o)].name);
+        fill_rows(dt.P, dt.n, p);
+        if (dt.nQ > 0) fill_rows(dt.Q, dt.n, q);
+        if (dt.nR > 0) {
+            fill_rows(dt.R, dt.nR, r);
+            if (dt.nQ > 0) fill_rows(dt.T, dt.nR, t);
+        }
+        dt.nblock = activities.empty() ? 0 : activities.back().block;
         dt.xml_filename = keep_or_null(header[0]);
         dt.name = keep_or_null(header[1]);
         dt.version = keep_or_null(header[2]);
