@@ -35,6 +35,10 @@ struct SVGBLOCK {
     int32_t coupled;      // 1 for a "dependent" block, 0 for "independent"
     int32_t first;        // first activity row
     int32_t size;         // number of activity rows
+    // The order inside the block, when the report was sequenced ("-s").
+    int32_t sequenced = 0;              // 1 when the report gives the block's sequence
+    int32_t optimal = 0;                // 1 when that order is proven optimal
+    std::vector<std::string> assumed;   // inputs to assume: "data for activity (kind, distance d)"
 };
 
 // Everything the picture shows, read from the report. Header texts are empty
@@ -61,6 +65,7 @@ struct SVGLAYOUT {
     int32_t labels;        // 1 when row and column labels are drawn, 0 for rulers
     double font;           // label font size
     int32_t block_index;   // 1 when the blocks are named in an index beside the matrix, 0 beside their rows
+    int32_t sequenced;     // 1 when some block's sequence is given: block names tell its inputs to assume
     double text_limit;     // the title and the header lines are cut at this width
     double legend_limit;   // the legend wraps at this width
     double title_y;        // baseline of the title

@@ -52,6 +52,13 @@ std::string quoted(const std::string &s) { return "\"" + s + "\""; }
 std::string block_label(const SVGBLOCK &b) {
     std::string label = "B" + number_text(b.number);
     if (b.predecessor != 0) label += " \xE2\x86\x90 B" + number_text(b.predecessor);  // left arrow
+    // A sequenced block tells how many inputs its order must assume, and
+    // whether no order of the block does better; a block that assumes
+    // nothing is optimal by itself and says nothing more.
+    if (b.sequenced && (!b.assumed.empty() || !b.optimal)) {
+        label += " \xC2\xB7 " + number_text(static_cast<int32_t>(b.assumed.size())) + " assumed";  // middle dot
+        if (!b.optimal) label += ", not proven optimal";
+    }
     return label;
 }
 
@@ -205,6 +212,11 @@ std::string block_tooltip(const SVGBLOCK &b) {
     std::string s = "Block " + number_text(b.number) + (b.coupled ? ": coupled, " : ": independent, ");
     s += number_text(b.size) + (b.size == 1 ? " activity, " : " activities, ");
     s += b.predecessor != 0 ? "predecessor block " + number_text(b.predecessor) : "no predecessor block";
+    if (b.sequenced) {
+        s += b.optimal ? "; sequenced: optimal order" : "; sequenced: order not proven optimal";
+        if (b.assumed.empty()) s += ", no input to assume";
+        for (size_t k = 0; k < b.assumed.size(); k++) s += (k == 0 ? "; inputs to assume: " : "; ") + b.assumed[k];
+    }
     return s;
 }
 
@@ -271,13 +283,26 @@ struct LEGENDITEM {
 
 // The sample block name of the legend, in the form the picture uses.
 std::string legend_block_sample(const SVGLAYOUT *l) {
-    const SVGBLOCK b{3, 2, 1, 5, 5};
+    SVGBLOCK b{3, 2, 1, 5, 5, 0, 0, {}};
+    if (l->sequenced) {
+        b.sequenced = 1;
+        b.optimal = 1;
+        b.assumed.push_back("");
+    }
     return l->block_index ? block_index_entry(b) : block_label(b);
 }
 
 double swatch_width(const SVGLAYOUT *l, LEGENDSWATCH swatch) {
     if (swatch == LG_BLOCK_NAME) return (l->block_index ? 0 : 7) + bold_width(legend_block_sample(l), TEXT_FONT);
     return SWATCH;
+}
+
+// What the sample block name of the legend says.
+std::string legend_block_words(const SVGLAYOUT *l) {
+    std::string words = l->block_index ? "block index: block 3, its predecessor block 2" : "block 3, its predecessor block 2";
+    if (l->sequenced) words += ", 1 input its optimal order must assume (feedback)";
+    if (l->block_index) words += ", its rows";
+    return words;
 }
 
 // Lays the legend out in lines from (x, y), wrapping at the legend limit;
@@ -292,8 +317,7 @@ int32_t plan_legend(const SVGREPORT *r, const SVGLAYOUT *l, double x, double y, 
          {LG_FEEDBACK, "feedback: a mark above the diagonal"}},
         {{LG_COUPLED, "coupled block"},
          {LG_INDEPENDENT, "independent block"},
-         {LG_BLOCK_NAME, l->block_index ? "block index: block 3, its predecessor block 2, its rows"
-                                        : "block 3, its predecessor block 2"}},
+         {LG_BLOCK_NAME, legend_block_words(l)}},
         {}};
     std::vector<std::pair<LEGENDSWATCH, std::string>> parts;
     if (!r->constraints.empty()) parts.push_back({LG_CONSTRAINTS, "constraint columns C0, C1, \xE2\x80\xA6"});
@@ -477,6 +501,8 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
     // A line of label text is no taller than a cell.
     l->font = std::min(12.0, l->cell - 2.0);
     l->block_index = l->labels ? 0 : 1;
+    l->sequenced = 0;
+    for (const SVGBLOCK &b : r->blocks) l->sequenced |= b.sequenced;
     const double c = l->cell;
 
     // Across: row labels (or the ruler), the matrix, the block names beside

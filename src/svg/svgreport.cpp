@@ -77,6 +77,27 @@ void collect_dependencies(XMLENTITY *parent, int32_t output, int32_t row, std::v
     }
 }
 
+// The block's sequence, when the report has one. It only adds to the
+// picture's words, so what is missing or malformed in it is passed over.
+void read_sequence(XMLENTITY *sequence, SVGBLOCK *b) {
+    if (sequence == nullptr) return;
+    b->sequenced = 1;
+    const XMLENTITY *optimal = find_element(sequence, "optimal");
+    b->optimal = optimal != nullptr && std::strcmp(text_of(optimal), "yes") == 0;
+    for (XMLENTITY *c = sequence->child; c != nullptr; c = c->next) {
+        if (!is_element(c, "assumed_input")) continue;
+        const XMLENTITY *activity = find_element(c, "activity");
+        const XMLENTITY *data = find_element(c, "data");
+        const XMLENTITY *kind = find_element(c, "kind");
+        const XMLENTITY *distance = find_element(c, "distance");
+        std::string text = "\"" + kavelon_svg_decode_text(data != nullptr ? text_of(data) : "") + "\"";
+        text += " for " + kavelon_svg_decode_text(activity != nullptr ? text_of(activity) : "");
+        text += " (" + kavelon_svg_decode_text(kind != nullptr ? text_of(kind) : "");
+        text += ", distance " + kavelon_svg_decode_text(distance != nullptr ? text_of(distance) : "") + ")";
+        b->assumed.push_back(text);
+    }
+}
+
 int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT *report,
                std::vector<PENDING> &pending, std::vector<const char *> &raw_columns) {
     SVGBLOCK b{};
@@ -127,6 +148,7 @@ int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT
                      position, text_of(size), b.size, source);
         return 1;
     }
+    read_sequence(find_element(block, "sequence"), &b);
     report->blocks.push_back(b);
     return 0;
 }

@@ -206,7 +206,7 @@ SVGREPORT awkward_report(int32_t n, int32_t nq, int32_t nr, const std::string &n
     for (int32_t first = 0; first < n;) {
         const int32_t size = std::min<int32_t>(n - first, 1 + static_cast<int32_t>(next(6)));
         const int32_t number = static_cast<int32_t>(r.blocks.size()) + 1;
-        r.blocks.push_back(SVGBLOCK{number, number / 2, number % 3 == 0 ? 1 : 0, first, size});
+        r.blocks.push_back(SVGBLOCK{number, number / 2, number % 3 == 0 ? 1 : 0, first, size, 0, 0, {}});
         for (int32_t i = first; i < first + size; i++) {
             SVGROW row{name + std::to_string(i), data + std::to_string(i), number - 1, {}};
             if (first > 0) row.marks.push_back({DEP_STRONG, static_cast<int32_t>(next(static_cast<uint32_t>(first)))});

@@ -17,7 +17,7 @@ SVGREPORT make_report(const std::vector<int32_t> &sizes) {
     int32_t first = 0;
     for (const int32_t size : sizes) {
         const int32_t number = static_cast<int32_t>(r.blocks.size()) + 1;
-        r.blocks.push_back(SVGBLOCK{number, number - 1, size > 1 ? 1 : 0, first, size});
+        r.blocks.push_back(SVGBLOCK{number, number - 1, size > 1 ? 1 : 0, first, size, 0, 0, {}});
         for (int32_t i = 0; i < size; i++) {
             const std::string k = std::to_string(first + i + 1);
             r.activities.push_back(SVGROW{"a" + k, "d" + k, number - 1, {}});
