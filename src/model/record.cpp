@@ -77,6 +77,8 @@ int kavelon_initialize(KAVELON *dt) {
     dt->output_filename = nullptr;
     dt->output_format = KAVELON_FORMAT_TXT;
     dt->debug = 0;
+    dt->sequence = KAVELON_SEQUENCE_NONE;
+    dt->block_sequence = nullptr;
     return 0;
 }
 

@@ -1,0 +1,707 @@
+// Sequencing inside blocks: the order of the rows of each block that leaves
+// the fewest inputs to assume (or the smallest feedback distance). Blocks up
+// to KAVELON_EXACT_LIMIT rows get a provably best order from a dynamic
+// program over subsets; larger ones are split into their cyclic parts, each
+// ordered exactly where it fits and otherwise by local search with a lower
+// bound that tells how far from the best the result can be.
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <queue>
+#include <random>
+#include <vector>
+
+#include "ordering/steps.h"
+
+namespace {
+
+constexpr int kStrong = 0;  // kind indexes: strong, weak or ICD
+constexpr int kWeak = 1;
+
+// ---------------------------------------------------------------- measures
+
+// The objective's three criteria of counts and distances, in comparison order.
+void criteria_of(int32_t objective, const int64_t inputs[2], const int64_t distance[2],
+                 int64_t c[3]) {
+    if (objective == KAVELON_SEQUENCE_DISTANCE) {
+        c[0] = distance[kStrong];
+        c[1] = distance[kWeak];
+        c[2] = inputs[kStrong] + inputs[kWeak];
+    } else {
+        c[0] = inputs[kStrong];
+        c[1] = inputs[kWeak];
+        c[2] = distance[kStrong] + distance[kWeak];
+    }
+}
+
+bool less3(const int64_t a[3], const int64_t b[3]) {
+    return std::lexicographical_compare(a, a + 3, b, b + 3);
+}
+
+// ------------------------------------------------------------ exact method
+
+// The cost of a partial order is packed into one word, the first criterion
+// in the top bits, so that adding and comparing are single operations. For
+// at most 24 rows no field exceeds 24 * 23 marks or a distance of 2300.
+constexpr int kFieldBits = 21;
+static_assert(KAVELON_EXACT_LIMIT <= 24, "the packed fields hold the costs of 24 rows");
+
+uint64_t pack(uint64_t first, uint64_t second, uint64_t third) {
+    return (first << (2 * kFieldBits)) | (second << kFieldBits) | third;
+}
+
+struct MASKS {
+    uint32_t needs[2][KAVELON_EXACT_LIMIT];      // rows that row v needs, by kind
+    uint32_t needed_by[2][KAVELON_EXACT_LIMIT];  // rows that need row v, by kind
+};
+
+// The marks from the placed set S into the rest, which the gap after S
+// spans: each adds 1 to the distance of its feedback mark.
+uint64_t gap_cost(const MASKS &m, int32_t objective, uint32_t placed) {
+    uint64_t crossing[2] = {0, 0};
+    for (uint32_t rest = placed; rest != 0; rest &= rest - 1) {
+        const int a = __builtin_ctz(rest);
+        crossing[kStrong] += static_cast<uint64_t>(__builtin_popcount(m.needs[kStrong][a] & ~placed));
+        crossing[kWeak] += static_cast<uint64_t>(__builtin_popcount(m.needs[kWeak][a] & ~placed));
+    }
+    if (objective == KAVELON_SEQUENCE_DISTANCE) return pack(crossing[kStrong], crossing[kWeak], 0);
+    return crossing[kStrong] + crossing[kWeak];
+}
+
+// Placing v right after the set S makes feedback marks of the rows of S that need v.
+uint64_t step_cost(const MASKS &m, int32_t objective, uint32_t placed, int v) {
+    const uint64_t strong = static_cast<uint64_t>(__builtin_popcount(placed & m.needed_by[kStrong][v]));
+    const uint64_t weak = static_cast<uint64_t>(__builtin_popcount(placed & m.needed_by[kWeak][v]));
+    if (objective == KAVELON_SEQUENCE_DISTANCE) return strong + weak;
+    return pack(strong, weak, 0);
+}
+
+// ------------------------------------------------------- local search etc.
+
+struct ARC {
+    int32_t row;
+    int32_t kind;
+};
+
+// Adjacency of a graph: what each row needs and which rows need it.
+struct ADJACENCY {
+    std::vector<std::vector<ARC>> needs, needed_by;
+};
+
+ADJACENCY adjacency_of(const SEQGRAPH *g) {
+    ADJACENCY a;
+    a.needs.resize(static_cast<size_t>(g->n));
+    a.needed_by.resize(static_cast<size_t>(g->n));
+    for (const SEQMARK &mk : g->marks) {
+        const int32_t kind = mk.strong ? kStrong : kWeak;
+        a.needs[static_cast<size_t>(mk.consumer)].push_back({mk.producer, kind});
+        a.needed_by[static_cast<size_t>(mk.producer)].push_back({mk.consumer, kind});
+    }
+    return a;
+}
+
+// Work done by the heuristic and the bound of one part, in steps of a sweep;
+// it keeps a large part within a couple of seconds.
+constexpr int64_t kSearchBudget = 150000000;
+constexpr int64_t kBoundBudget = 100000000;
+
+// An order under local search, with the state that makes a move cheap to
+// assess: the position of every row and, for every gap, the marks by kind
+// from the rows before it to the rows after it.
+struct SEARCH {
+    const ADJACENCY *adj;
+    int32_t objective;
+    int32_t n;
+    std::vector<int32_t> order, pos;
+    std::vector<int64_t> crossing[2];  // n + 1 gaps, the outer two empty
+    std::vector<uint8_t> v_needs, needs_v;  // kind bits of the row being moved
+    int64_t work;
+};
+
+void refresh(SEARCH &s) {
+    for (int32_t t = 0; t < s.n; t++) s.pos[static_cast<size_t>(s.order[static_cast<size_t>(t)])] = t;
+    for (int k = 0; k < 2; k++) s.crossing[k][0] = 0;
+    for (int32_t t = 0; t < s.n; t++) {
+        const int32_t x = s.order[static_cast<size_t>(t)];
+        int64_t delta[2] = {0, 0};
+        for (const ARC &a : s.adj->needs[static_cast<size_t>(x)])
+            if (s.pos[static_cast<size_t>(a.row)] > t) delta[a.kind]++;
+        for (const ARC &a : s.adj->needed_by[static_cast<size_t>(x)])
+            if (s.pos[static_cast<size_t>(a.row)] < t) delta[a.kind]--;
+        for (int k = 0; k < 2; k++)
+            s.crossing[k][static_cast<size_t>(t) + 1] = s.crossing[k][static_cast<size_t>(t)] + delta[k];
+        s.work += static_cast<int64_t>(s.adj->needs[static_cast<size_t>(x)].size() +
+                                       s.adj->needed_by[static_cast<size_t>(x)].size()) + 1;
+    }
+}
+
+// Looks at every new position of row v and moves it to the best one when
+// that lowers the objective; returns whether it moved.
+bool improve_row(SEARCH &s, int32_t v) {
+    const int32_t p = s.pos[static_cast<size_t>(v)];
+    int64_t out_after[2] = {0, 0}, in_before[2] = {0, 0};
+    for (const ARC &a : s.adj->needs[static_cast<size_t>(v)]) {
+        s.v_needs[static_cast<size_t>(a.row)] |= static_cast<uint8_t>(1 << a.kind);
+        if (s.pos[static_cast<size_t>(a.row)] > p) out_after[a.kind]++;
+    }
+    for (const ARC &a : s.adj->needed_by[static_cast<size_t>(v)]) {
+        s.needs_v[static_cast<size_t>(a.row)] |= static_cast<uint8_t>(1 << a.kind);
+        if (s.pos[static_cast<size_t>(a.row)] < p) in_before[a.kind]++;
+    }
+    int64_t best[3] = {0, 0, 0};
+    int32_t best_q = p;
+    auto consider = [&](const int64_t dn[2], const int64_t dd[2], int32_t q) {
+        int64_t c[3];
+        criteria_of(s.objective, dn, dd, c);
+        if (less3(c, best)) {
+            std::copy(c, c + 3, best);
+            best_q = q;
+        }
+    };
+    // Later: the rows passed move up one place, the gaps they leave no longer hold v.
+    {
+        int64_t out[2] = {out_after[0], out_after[1]}, in[2] = {in_before[0], in_before[1]};
+        int64_t dn[2] = {0, 0}, dd[2] = {0, 0};
+        for (int32_t k = p + 1; k < s.n; k++) {
+            const int32_t x = s.order[static_cast<size_t>(k)];
+            const uint8_t vx = s.v_needs[static_cast<size_t>(x)], xv = s.needs_v[static_cast<size_t>(x)];
+            for (int kind = 0; kind < 2; kind++) {
+                const int64_t v_needs_x = (vx >> kind) & 1, x_needs_v = (xv >> kind) & 1;
+                out[kind] -= v_needs_x;
+                in[kind] += x_needs_v;
+                dd[kind] += s.crossing[kind][static_cast<size_t>(k) + 1] -
+                            s.crossing[kind][static_cast<size_t>(k)] - out[kind] + in[kind];
+                dn[kind] += x_needs_v - v_needs_x;
+            }
+            consider(dn, dd, k);
+        }
+    }
+    // Earlier: the rows passed move down one place, the gaps they reach now hold v.
+    {
+        int64_t out[2] = {out_after[0], out_after[1]}, in[2] = {in_before[0], in_before[1]};
+        int64_t dn[2] = {0, 0}, dd[2] = {0, 0};
+        for (int32_t q = p - 1; q >= 0; q--) {
+            const int32_t x = s.order[static_cast<size_t>(q)];
+            const uint8_t vx = s.v_needs[static_cast<size_t>(x)], xv = s.needs_v[static_cast<size_t>(x)];
+            for (int kind = 0; kind < 2; kind++) {
+                const int64_t v_needs_x = (vx >> kind) & 1, x_needs_v = (xv >> kind) & 1;
+                out[kind] += v_needs_x;
+                in[kind] -= x_needs_v;
+                dd[kind] += s.crossing[kind][static_cast<size_t>(q)] + out[kind] - in[kind] -
+                            s.crossing[kind][static_cast<size_t>(q) + 1];
+                dn[kind] += v_needs_x - x_needs_v;
+            }
+            consider(dn, dd, q);
+        }
+    }
+    for (const ARC &a : s.adj->needs[static_cast<size_t>(v)]) s.v_needs[static_cast<size_t>(a.row)] = 0;
+    for (const ARC &a : s.adj->needed_by[static_cast<size_t>(v)]) s.needs_v[static_cast<size_t>(a.row)] = 0;
+    s.work += s.n;
+    if (best_q == p) return false;
+    auto first = s.order.begin();
+    if (best_q > p) {
+        std::rotate(first + p, first + p + 1, first + best_q + 1);
+    } else {
+        std::rotate(first + best_q, first + p, first + p + 1);
+    }
+    refresh(s);
+    return true;
+}
+
+// Moves single rows to their best places until no move helps or the budget
+// is spent.
+void local_search(SEARCH &s, int64_t budget) {
+    bool moved = true;
+    while (moved && s.work < budget) {
+        moved = false;
+        for (int32_t v = 0; v < s.n && s.work < budget; v++) moved = improve_row(s, v) || moved;
+    }
+}
+
+void criteria_of_order(const SEQGRAPH *g, int32_t objective, const std::vector<int32_t> &order,
+                       int64_t c[3]) {
+    BLOCKSEQ m{};
+    kavelon_measure_order(g, order, &m);
+    kavelon_objective_criteria(&m, objective, c);
+}
+
+// A constructive order: rows with nothing left to wait for go to the front,
+// rows nothing waits for to the back, otherwise the row that most others
+// wait for (strong marks weighing most) goes to the front.
+std::vector<int32_t> greedy_order(const ADJACENCY &adj, int32_t n) {
+    const int64_t strong_weight = static_cast<int64_t>(n) * n + 1;
+    std::vector<int64_t> in_weight(static_cast<size_t>(n), 0), out_weight(static_cast<size_t>(n), 0);
+    std::vector<int32_t> in_count(static_cast<size_t>(n), 0), out_count(static_cast<size_t>(n), 0);
+    auto weight = [&](int32_t kind) { return kind == kStrong ? strong_weight : 1; };
+    for (int32_t v = 0; v < n; v++) {
+        for (const ARC &a : adj.needs[static_cast<size_t>(v)]) {
+            in_weight[static_cast<size_t>(v)] += weight(a.kind);
+            in_count[static_cast<size_t>(v)]++;
+        }
+        for (const ARC &a : adj.needed_by[static_cast<size_t>(v)]) {
+            out_weight[static_cast<size_t>(v)] += weight(a.kind);
+            out_count[static_cast<size_t>(v)]++;
+        }
+    }
+    std::vector<uint8_t> placed(static_cast<size_t>(n), 0);
+    std::vector<int32_t> front, back;
+    auto place = [&](int32_t v) {
+        placed[static_cast<size_t>(v)] = 1;
+        for (const ARC &a : adj.needs[static_cast<size_t>(v)]) {
+            out_weight[static_cast<size_t>(a.row)] -= weight(a.kind);
+            out_count[static_cast<size_t>(a.row)]--;
+        }
+        for (const ARC &a : adj.needed_by[static_cast<size_t>(v)]) {
+            in_weight[static_cast<size_t>(a.row)] -= weight(a.kind);
+            in_count[static_cast<size_t>(a.row)]--;
+        }
+    };
+    for (int32_t left = n; left > 0; left--) {
+        int32_t source = -1, sink = -1, best = -1;
+        for (int32_t v = 0; v < n; v++) {
+            if (placed[static_cast<size_t>(v)]) continue;
+            if (in_count[static_cast<size_t>(v)] == 0) {
+                source = v;
+                break;
+            }
+            if (sink < 0 && out_count[static_cast<size_t>(v)] == 0) sink = v;
+            if (best < 0 || out_weight[static_cast<size_t>(v)] - in_weight[static_cast<size_t>(v)] >
+                                out_weight[static_cast<size_t>(best)] - in_weight[static_cast<size_t>(best)])
+                best = v;
+        }
+        if (source >= 0) {
+            front.push_back(source);
+            place(source);
+        } else if (sink >= 0) {
+            back.push_back(sink);
+            place(sink);
+        } else {
+            front.push_back(best);
+            place(best);
+        }
+    }
+    front.insert(front.end(), back.rbegin(), back.rend());
+    return front;
+}
+
+// ------------------------------------------------------------- lower bound
+
+// Every cycle keeps at least one feedback mark, and the feedback marks of a
+// cycle of L rows together span at least L - 1 rows. So a set of cycles that
+// share no mark bounds the number of feedback marks (one per cycle) and their
+// distance (L - 1 per cycle). The cycles are taken greedily, shortest first
+// from each row. Counts cycles among the marks of the chosen kinds.
+void pack_cycles(const ADJACENCY &adj, int32_t n, bool strong, bool weak, int64_t *count,
+                 int64_t *distance, int64_t *work) {
+    *count = 0;
+    *distance = 0;
+    // Arcs of the chosen kinds, each usable once.
+    std::vector<std::vector<std::pair<int32_t, size_t>>> out(static_cast<size_t>(n));
+    size_t arcs = 0;
+    for (int32_t v = 0; v < n; v++)
+        for (const ARC &a : adj.needs[static_cast<size_t>(v)])
+            if ((a.kind == kStrong && strong) || (a.kind == kWeak && weak))
+                out[static_cast<size_t>(v)].push_back({a.row, arcs++});
+    std::vector<uint8_t> used(arcs, 0);
+    std::vector<int32_t> seen(static_cast<size_t>(n), -1), queue(static_cast<size_t>(n));
+    std::vector<std::pair<int32_t, size_t>> parent(static_cast<size_t>(n));
+    int32_t stamp = 0;
+    for (int32_t s = 0; s < n; s++) {
+        for (;;) {
+            if (*work > kBoundBudget) return;
+            // Breadth-first from s over unused arcs until an arc back to s.
+            stamp++;
+            size_t head = 0, tail = 0;
+            queue[tail++] = s;
+            seen[static_cast<size_t>(s)] = stamp;
+            int32_t last = -1;
+            size_t closing = 0;
+            while (head < tail && last < 0) {
+                const int32_t u = queue[head++];
+                for (const auto &arc : out[static_cast<size_t>(u)]) {
+                    (*work)++;
+                    if (used[arc.second]) continue;
+                    if (arc.first == s) {
+                        last = u;
+                        closing = arc.second;
+                        break;
+                    }
+                    if (seen[static_cast<size_t>(arc.first)] == stamp) continue;
+                    seen[static_cast<size_t>(arc.first)] = stamp;
+                    parent[static_cast<size_t>(arc.first)] = {u, arc.second};
+                    queue[tail++] = arc.first;
+                }
+            }
+            if (last < 0) break;
+            int64_t length = 1;
+            used[closing] = 1;
+            for (int32_t u = last; u != s; u = parent[static_cast<size_t>(u)].first) {
+                used[parent[static_cast<size_t>(u)].second] = 1;
+                length++;
+            }
+            (*count)++;
+            *distance += length - 1;
+        }
+    }
+}
+
+void lower_bound(const ADJACENCY &adj, int32_t n, int32_t objective, int64_t bound[3]) {
+    int64_t work = 0;
+    int64_t count[3], distance[3];  // strong marks, weak and ICD marks, all marks
+    pack_cycles(adj, n, true, false, &count[0], &distance[0], &work);
+    pack_cycles(adj, n, false, true, &count[1], &distance[1], &work);
+    pack_cycles(adj, n, true, true, &count[2], &distance[2], &work);
+    const int64_t inputs = std::max(count[2], count[0] + count[1]);
+    // A distance is never below the number of marks it sums.
+    const int64_t strong_distance = std::max(distance[0], count[0]);
+    const int64_t weak_distance = std::max(distance[1], count[1]);
+    const int64_t total_distance =
+        std::max({distance[2], strong_distance + weak_distance, inputs});
+    if (objective == KAVELON_SEQUENCE_DISTANCE) {
+        bound[0] = strong_distance;
+        bound[1] = weak_distance;
+        bound[2] = inputs;
+    } else {
+        bound[0] = count[0];
+        bound[1] = count[1];
+        bound[2] = total_distance;
+    }
+}
+
+// --------------------------------------------------------- parts of blocks
+
+// The parts of a graph within which every row reaches every other, listed
+// so that no part needs a row of a later one; among the parts free to come
+// next, the one holding the lowest row comes first.
+std::vector<std::vector<int32_t>> cyclic_parts(const ADJACENCY &adj, int32_t n) {
+    std::vector<int32_t> index(static_cast<size_t>(n), -1), low(static_cast<size_t>(n), 0),
+        part(static_cast<size_t>(n), -1);
+    std::vector<int32_t> stack, parts_rows;
+    std::vector<uint8_t> on_stack(static_cast<size_t>(n), 0);
+    std::vector<std::pair<int32_t, size_t>> calls;  // row, next arc
+    int32_t next_index = 0, nparts = 0;
+    for (int32_t root = 0; root < n; root++) {
+        if (index[static_cast<size_t>(root)] >= 0) continue;
+        calls.push_back({root, 0});
+        index[static_cast<size_t>(root)] = low[static_cast<size_t>(root)] = next_index++;
+        stack.push_back(root);
+        on_stack[static_cast<size_t>(root)] = 1;
+        while (!calls.empty()) {
+            const int32_t v = calls.back().first;
+            const auto &arcs = adj.needs[static_cast<size_t>(v)];
+            if (calls.back().second < arcs.size()) {
+                const int32_t w = arcs[calls.back().second++].row;
+                if (index[static_cast<size_t>(w)] < 0) {
+                    index[static_cast<size_t>(w)] = low[static_cast<size_t>(w)] = next_index++;
+                    stack.push_back(w);
+                    on_stack[static_cast<size_t>(w)] = 1;
+                    calls.push_back({w, 0});
+                } else if (on_stack[static_cast<size_t>(w)]) {
+                    low[static_cast<size_t>(v)] = std::min(low[static_cast<size_t>(v)], index[static_cast<size_t>(w)]);
+                }
+                continue;
+            }
+            calls.pop_back();
+            if (!calls.empty()) {
+                const int32_t u = calls.back().first;
+                low[static_cast<size_t>(u)] = std::min(low[static_cast<size_t>(u)], low[static_cast<size_t>(v)]);
+            }
+            if (low[static_cast<size_t>(v)] == index[static_cast<size_t>(v)]) {
+                int32_t w;
+                do {
+                    w = stack.back();
+                    stack.pop_back();
+                    on_stack[static_cast<size_t>(w)] = 0;
+                    part[static_cast<size_t>(w)] = nparts;
+                } while (w != v);
+                nparts++;
+            }
+        }
+    }
+    // Rows of each part in ascending order; a part waits for the parts it needs.
+    std::vector<std::vector<int32_t>> rows(static_cast<size_t>(nparts));
+    for (int32_t v = 0; v < n; v++) rows[static_cast<size_t>(part[static_cast<size_t>(v)])].push_back(v);
+    std::vector<int32_t> waiting(static_cast<size_t>(nparts), 0);
+    std::vector<std::vector<int32_t>> enables(static_cast<size_t>(nparts));
+    for (int32_t v = 0; v < n; v++)
+        for (const ARC &a : adj.needs[static_cast<size_t>(v)]) {
+            const int32_t pv = part[static_cast<size_t>(v)], pa = part[static_cast<size_t>(a.row)];
+            if (pv == pa) continue;
+            waiting[static_cast<size_t>(pv)]++;
+            enables[static_cast<size_t>(pa)].push_back(pv);
+        }
+    // Ready parts by their lowest row.
+    std::priority_queue<std::pair<int32_t, int32_t>, std::vector<std::pair<int32_t, int32_t>>,
+                        std::greater<>>
+        ready;
+    for (int32_t c = 0; c < nparts; c++)
+        if (waiting[static_cast<size_t>(c)] == 0) ready.push({rows[static_cast<size_t>(c)][0], c});
+    std::vector<std::vector<int32_t>> result;
+    while (!ready.empty()) {
+        const int32_t c = ready.top().second;
+        ready.pop();
+        result.push_back(std::move(rows[static_cast<size_t>(c)]));
+        for (int32_t e : enables[static_cast<size_t>(c)])
+            if (--waiting[static_cast<size_t>(e)] == 0) ready.push({rows[static_cast<size_t>(e)][0], e});
+    }
+    return result;
+}
+
+// The graph of the given rows of g, renumbered 0 .. size - 1 in their order.
+SEQGRAPH subgraph(const SEQGRAPH *g, const std::vector<int32_t> &rows, std::vector<int32_t> &local) {
+    SEQGRAPH sub;
+    sub.n = static_cast<int32_t>(rows.size());
+    for (size_t t = 0; t < rows.size(); t++) local[static_cast<size_t>(rows[t])] = static_cast<int32_t>(t);
+    for (const SEQMARK &m : g->marks) {
+        const int32_t c = local[static_cast<size_t>(m.consumer)], p = local[static_cast<size_t>(m.producer)];
+        if (c >= 0 && p >= 0) sub.marks.push_back({c, p, m.strong});
+    }
+    for (int32_t r : rows) local[static_cast<size_t>(r)] = -1;
+    return sub;
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ public
+
+void kavelon_build_block_graph(const KAVELON *dt, int32_t first, int32_t count, SEQGRAPH *g) {
+    g->n = count;
+    g->marks.clear();
+    const int32_t end = first + count;
+    for (int32_t i = first; i < end; i++) {
+        const char *row = dt->P[i];
+        for (int32_t j = kavelon_next_dependency(row, first, end); j < end;
+             j = kavelon_next_dependency(row, j + 1, end)) {
+            if (j == i) continue;
+            if (row[j] == DEP_STRONG) {
+                g->marks.push_back({i - first, j - first, 1});
+            } else if (row[j] == DEP_WEAK || row[j] == DEP_ICD) {
+                g->marks.push_back({i - first, j - first, 0});
+            }
+        }
+    }
+}
+
+void kavelon_measure_order(const SEQGRAPH *g, const std::vector<int32_t> &order, BLOCKSEQ *s) {
+    std::vector<int32_t> pos(static_cast<size_t>(g->n), 0);
+    for (size_t t = 0; t < order.size(); t++) pos[static_cast<size_t>(order[t])] = static_cast<int32_t>(t);
+    s->strong_inputs = s->weak_inputs = s->strong_distance = s->weak_distance = 0;
+    for (const SEQMARK &m : g->marks) {
+        const int32_t distance = pos[static_cast<size_t>(m.producer)] - pos[static_cast<size_t>(m.consumer)];
+        if (distance <= 0) continue;
+        if (m.strong) {
+            s->strong_inputs++;
+            s->strong_distance += distance;
+        } else {
+            s->weak_inputs++;
+            s->weak_distance += distance;
+        }
+    }
+}
+
+void kavelon_objective_criteria(const BLOCKSEQ *s, int32_t objective, int64_t criteria[3]) {
+    const int64_t inputs[2] = {s->strong_inputs, s->weak_inputs};
+    const int64_t distance[2] = {s->strong_distance, s->weak_distance};
+    criteria_of(objective, inputs, distance, criteria);
+}
+
+int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order) {
+    const int32_t n = g->n;
+    order->clear();
+    if (n < 0 || n > KAVELON_EXACT_LIMIT) return 1;
+    MASKS m{};
+    for (const SEQMARK &mk : g->marks) {
+        const int kind = mk.strong ? kStrong : kWeak;
+        m.needs[kind][mk.consumer] |= 1u << mk.producer;
+        m.needed_by[kind][mk.producer] |= 1u << mk.consumer;
+    }
+    const uint32_t full = (n == 32) ? ~0u : (1u << n) - 1u;
+    // best[S]: the cost of the gaps after S and after every later set, with
+    // the rows outside S in their best order; S = full costs nothing.
+    std::unique_ptr<uint64_t[]> best(new (std::nothrow) uint64_t[static_cast<size_t>(full) + 1]);
+    if (!best) return 1;
+    best[full] = 0;
+    for (uint32_t placed = full; placed-- > 0;) {
+        uint64_t least = ~0ull;
+        for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+            const int v = __builtin_ctz(rest);
+            const uint64_t cost = step_cost(m, objective, placed, v) + best[placed | (1u << v)];
+            least = std::min(least, cost);
+        }
+        best[placed] = least + gap_cost(m, objective, placed);
+    }
+    // From the front, the lowest row that keeps the cost best at each place
+    // gives the lexicographically smallest of the best orders.
+    uint32_t placed = 0;
+    for (int32_t t = 0; t < n; t++) {
+        const uint64_t target = best[placed] - gap_cost(m, objective, placed);
+        for (int v = 0; v < n; v++) {
+            if (placed & (1u << v)) continue;
+            if (step_cost(m, objective, placed, v) + best[placed | (1u << v)] == target) {
+                order->push_back(v);
+                placed |= 1u << v;
+                break;
+            }
+        }
+    }
+    return 0;
+}
+
+void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r) {
+    const int32_t n = g->n;
+    const ADJACENCY adj = adjacency_of(g);
+    SEARCH s;
+    s.adj = &adj;
+    s.objective = objective;
+    s.n = n;
+    s.pos.assign(static_cast<size_t>(n), 0);
+    for (auto &c : s.crossing) c.assign(static_cast<size_t>(n) + 1, 0);
+    s.v_needs.assign(static_cast<size_t>(n), 0);
+    s.needs_v.assign(static_cast<size_t>(n), 0);
+    s.work = 0;
+
+    std::vector<int32_t> best_order;
+    int64_t best[3] = {0, 0, 0};
+    auto try_start = [&](std::vector<int32_t> start, int64_t budget) {
+        s.order = std::move(start);
+        refresh(s);
+        local_search(s, budget);
+        int64_t c[3];
+        criteria_of_order(g, objective, s.order, c);
+        if (best_order.empty() || less3(c, best)) {
+            std::copy(c, c + 3, best);
+            best_order = s.order;
+        }
+    };
+    std::vector<int32_t> present(static_cast<size_t>(n));
+    for (int32_t t = 0; t < n; t++) present[static_cast<size_t>(t)] = t;
+    try_start(greedy_order(adj, n), kSearchBudget);
+    try_start(present, kSearchBudget);
+    // Restarts from the best so far, shaken by a few random moves; a fixed
+    // seed keeps results the same from run to run.
+    std::mt19937 rng(12345);
+    const int32_t shakes = std::max<int32_t>(2, n / 8);
+    for (int restart = 0; restart < 24 && s.work < kSearchBudget && n > 2; restart++) {
+        std::vector<int32_t> start = best_order;
+        std::uniform_int_distribution<int32_t> any(0, n - 1);
+        for (int32_t k = 0; k < shakes; k++) {
+            const int32_t from = any(rng), to = any(rng);
+            const int32_t v = start[static_cast<size_t>(from)];
+            start.erase(start.begin() + from);
+            start.insert(start.begin() + to, v);
+        }
+        try_start(std::move(start), kSearchBudget);
+    }
+    r->order = best_order;
+    r->sequence = BLOCKSEQ{};
+    kavelon_measure_order(g, r->order, &r->sequence);
+    lower_bound(adj, n, objective, r->sequence.bound);
+    r->sequence.method = KAVELON_METHOD_HEURISTIC;
+    r->sequence.optimal = std::equal(best, best + 3, r->sequence.bound) ? 1 : 0;
+}
+
+void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_limit, SEQRESULT *r) {
+    const int32_t n = g->n;
+    exact_limit = std::min(exact_limit, KAVELON_EXACT_LIMIT);
+    BLOCKSEQ &seq = r->sequence;
+    seq = BLOCKSEQ{};
+    r->order.clear();
+    if (n <= exact_limit) {
+        if (kavelon_order_exactly(g, objective, &r->order) == 0) {
+            seq.method = KAVELON_METHOD_EXACT;
+            seq.optimal = 1;
+            kavelon_measure_order(g, r->order, &seq);
+            kavelon_objective_criteria(&seq, objective, seq.bound);
+            return;
+        }
+        seq.memory_fallback = 1;
+    }
+    // No order gains from mixing parts: kept whole and in dependency order,
+    // the marks between parts are none of them feedback, and each part's own
+    // marks only get shorter.
+    const ADJACENCY adj = adjacency_of(g);
+    const std::vector<std::vector<int32_t>> parts = cyclic_parts(adj, n);
+    std::vector<int32_t> local(static_cast<size_t>(n), -1);
+    bool any_cyclic = false, any_heuristic = false;
+    int64_t bound[3] = {0, 0, 0};
+    for (const std::vector<int32_t> &rows : parts) {
+        if (rows.size() == 1) {
+            r->order.push_back(rows[0]);
+            continue;
+        }
+        any_cyclic = true;
+        const SEQGRAPH sub = subgraph(g, rows, local);
+        SEQRESULT part;
+        bool done = false;
+        if (sub.n <= exact_limit && seq.memory_fallback == 0) {
+            if (kavelon_order_exactly(&sub, objective, &part.order) == 0) {
+                BLOCKSEQ m{};
+                kavelon_measure_order(&sub, part.order, &m);
+                kavelon_objective_criteria(&m, objective, part.sequence.bound);
+                done = true;
+            } else {
+                seq.memory_fallback = 1;
+            }
+        }
+        if (!done) {
+            kavelon_order_heuristically(&sub, objective, &part);
+            any_heuristic = true;
+        }
+        for (int k = 0; k < 3; k++) bound[k] += part.sequence.bound[k];
+        for (int32_t t : part.order) r->order.push_back(rows[static_cast<size_t>(t)]);
+    }
+    kavelon_measure_order(g, r->order, &seq);
+    std::copy(bound, bound + 3, seq.bound);
+    int64_t c[3];
+    kavelon_objective_criteria(&seq, objective, c);
+    seq.optimal = std::equal(c, c + 3, bound) ? 1 : 0;
+    seq.method = any_heuristic ? KAVELON_METHOD_HEURISTIC
+                               : (any_cyclic ? KAVELON_METHOD_EXACT : KAVELON_METHOD_TOPOLOGICAL);
+}
+
+int kavelon_sequence_blocks(KAVELON *dt) {
+    if (dt->sequence == KAVELON_SEQUENCE_NONE) return 0;
+    const int32_t n = dt->n;
+    try {
+        std::vector<int32_t> perm(static_cast<size_t>(n));
+        bool moved = false;
+        dt->block_sequence = new BLOCKSEQ[static_cast<size_t>(std::max(dt->nblock, 1))]();
+        SEQGRAPH g;
+        SEQRESULT r;
+        for (int32_t first = 0, end = 0; first < n; first = end) {
+            const int32_t block = dt->d[first]->block_order;
+            for (end = first + 1; end < n && dt->d[end]->block_order == block;) end++;
+            const int32_t count = end - first;
+            kavelon_build_block_graph(dt, first, count, &g);
+            kavelon_order_block(&g, dt->sequence, KAVELON_EXACT_LIMIT, &r);
+            for (int32_t t = 0; t < count; t++) {
+                perm[static_cast<size_t>(first + t)] = first + r.order[static_cast<size_t>(t)];
+                moved = moved || r.order[static_cast<size_t>(t)] != t;
+            }
+            if (block >= 1 && block <= dt->nblock) dt->block_sequence[block - 1] = r.sequence;
+            if (count >= 2) {
+                kavelon_print_trace(
+                    dt,
+                    "sequence block %d: %d rows, %lld strong and %lld weak/ICD inputs to assume, "
+                    "feedback distance %lld, %s\n",
+                    block, count, static_cast<long long>(r.sequence.strong_inputs),
+                    static_cast<long long>(r.sequence.weak_inputs),
+                    static_cast<long long>(r.sequence.strong_distance + r.sequence.weak_distance),
+                    r.sequence.optimal ? "optimal" : "not proven optimal");
+            }
+        }
+        kavelon_flush_trace(dt);
+        if (moved && kavelon_permute_rows(dt, perm.data()) != 0) return 1;
+    } catch (const std::bad_alloc &) {
+        return 1;
+    }
+    // Positions within an independent block follow the new order.
+    for (int32_t first = 0, end = 0; first < n; first = end) {
+        const int32_t block = dt->d[first]->block_order;
+        for (end = first + 1; end < n && dt->d[end]->block_order == block;) end++;
+        if (dt->d[first]->subblock_order == 0) continue;
+        for (int32_t i = first; i < end; i++) dt->d[i]->subblock_order = i - first + 1;
+    }
+    return 0;
+}
