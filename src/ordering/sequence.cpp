@@ -41,40 +41,113 @@ bool less3(const int64_t a[3], const int64_t b[3]) {
 
 // ------------------------------------------------------------ exact method
 
-// The cost of a partial order is packed into one word, the first criterion
-// in the top bits, so that adding and comparing are single operations. For
-// at most 24 rows no field exceeds 24 * 23 marks or a distance of 2300.
-constexpr int kFieldBits = 21;
-static_assert(KAVELON_EXACT_LIMIT <= 24, "the packed fields hold the costs of 24 rows");
-
-uint64_t pack(uint64_t first, uint64_t second, uint64_t third) {
-    return (first << (2 * kFieldBits)) | (second << kFieldBits) | third;
-}
-
-struct MASKS {
+// The dynamic program over the sets S of rows placed first. Placing row v
+// at position t = |S| makes feedback marks of the rows of S that need v, and
+// every row that v needs outside S gives a feedback mark from position t.
+// A mark's distance is the producer's position minus the consumer's, so the
+// total distance is the sum over the steps of t * (marks into v from S -
+// marks from v to the rest): every criterion is a sum of terms of (S, v).
+// To keep each term at or above zero, c * t is added to the distances, c
+// being the most marks a row has; that adds the same to every order.
+//
+// The three criteria of a partial cost are packed into one word, the first
+// in the top bits, so that adding and comparing are single operations; the
+// fields are as wide as the block needs, and a table of 32-bit words is used
+// when they fit, which halves the memory.
+struct LAYOUT {
     uint32_t needs[2][KAVELON_EXACT_LIMIT];      // rows that row v needs, by kind
     uint32_t needed_by[2][KAVELON_EXACT_LIMIT];  // rows that need row v, by kind
+    uint32_t needs_all[KAVELON_EXACT_LIMIT], needed_by_all[KAVELON_EXACT_LIMIT];
+    uint64_t offset[2];  // c of the distances: both kinds, or strong and weak
+    int shift0, shift1;  // of the first and the second field
+    int bits;            // of all three
 };
 
-// The marks from the placed set S into the rest, which the gap after S
-// spans: each adds 1 to the distance of its feedback mark.
-uint64_t gap_cost(const MASKS &m, int32_t objective, uint32_t placed) {
-    uint64_t crossing[2] = {0, 0};
-    for (uint32_t rest = placed; rest != 0; rest &= rest - 1) {
-        const int a = __builtin_ctz(rest);
-        crossing[kStrong] += static_cast<uint64_t>(__builtin_popcount(m.needs[kStrong][a] & ~placed));
-        crossing[kWeak] += static_cast<uint64_t>(__builtin_popcount(m.needs[kWeak][a] & ~placed));
+template <int32_t Objective, typename Word>
+__attribute__((always_inline)) inline Word step_cost(const LAYOUT &l, uint32_t placed, uint32_t t, int v) {
+    const uint32_t rest = ~placed;
+    if (Objective == KAVELON_SEQUENCE_DISTANCE) {
+        const uint64_t in_s = static_cast<uint64_t>(__builtin_popcount(placed & l.needed_by[kStrong][v]));
+        const uint64_t in_w = static_cast<uint64_t>(__builtin_popcount(placed & l.needed_by[kWeak][v]));
+        const uint64_t out_s = static_cast<uint64_t>(__builtin_popcount(rest & l.needs[kStrong][v]));
+        const uint64_t out_w = static_cast<uint64_t>(__builtin_popcount(rest & l.needs[kWeak][v]));
+        const uint64_t d_s = t * (in_s + l.offset[0] - out_s);
+        const uint64_t d_w = t * (in_w + l.offset[1] - out_w);
+        return static_cast<Word>((d_s << l.shift0) | (d_w << l.shift1) | (in_s + in_w));
     }
-    if (objective == KAVELON_SEQUENCE_DISTANCE) return pack(crossing[kStrong], crossing[kWeak], 0);
-    return crossing[kStrong] + crossing[kWeak];
+    const uint64_t in_s = static_cast<uint64_t>(__builtin_popcount(placed & l.needed_by[kStrong][v]));
+    const uint64_t in_all = static_cast<uint64_t>(__builtin_popcount(placed & l.needed_by_all[v]));
+    const uint64_t out_all = static_cast<uint64_t>(__builtin_popcount(rest & l.needs_all[v]));
+    const uint64_t d = t * (in_all + l.offset[0] - out_all);
+    return static_cast<Word>((in_s << l.shift0) | ((in_all - in_s) << l.shift1) | d);
 }
 
-// Placing v right after the set S makes feedback marks of the rows of S that need v.
-uint64_t step_cost(const MASKS &m, int32_t objective, uint32_t placed, int v) {
-    const uint64_t strong = static_cast<uint64_t>(__builtin_popcount(placed & m.needed_by[kStrong][v]));
-    const uint64_t weak = static_cast<uint64_t>(__builtin_popcount(placed & m.needed_by[kWeak][v]));
-    if (objective == KAVELON_SEQUENCE_DISTANCE) return strong + weak;
-    return pack(strong, weak, 0);
+// best[S]: the least cost of the steps after S; S = all rows costs nothing.
+template <int32_t Objective, typename Word>
+__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best) {
+    best[full] = 0;
+    for (uint32_t placed = full; placed-- > 0;) {
+        const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+        Word least = static_cast<Word>(~static_cast<Word>(0));
+        for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+            const int v = __builtin_ctz(rest);
+            const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) +
+                                                best[placed | (1u << v)]);
+            least = cost < least ? cost : least;
+        }
+        best[placed] = least;
+    }
+}
+
+// The same program built twice: for processors with a popcount instruction,
+// which nearly all have and which makes it several times faster, and for any.
+template <int32_t Objective, typename Word>
+void fill_table_any(const LAYOUT &l, uint32_t full, Word *best) {
+    fill_table<Objective, Word>(l, full, best);
+}
+#if defined(__x86_64__)
+template <int32_t Objective, typename Word>
+__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best) {
+    fill_table<Objective, Word>(l, full, best);
+}
+#endif
+
+template <int32_t Objective, typename Word>
+int solve(const LAYOUT &l, int32_t n, std::vector<int32_t> *order) {
+    const uint32_t full = (1u << n) - 1u;
+    std::unique_ptr<Word[]> best(new (std::nothrow) Word[static_cast<size_t>(full) + 1]);
+    if (!best) return 1;
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("popcnt")) {
+        fill_table_popcnt<Objective, Word>(l, full, best.get());
+    } else {
+        fill_table_any<Objective, Word>(l, full, best.get());
+    }
+#else
+    fill_table_any<Objective, Word>(l, full, best.get());
+#endif
+    // From the front, the lowest row that keeps the cost best at each place
+    // gives the lexicographically smallest of the best orders.
+    uint32_t placed = 0;
+    for (int32_t t = 0; t < n; t++) {
+        for (int v = 0; v < n; v++) {
+            if (placed & (1u << v)) continue;
+            const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, static_cast<uint32_t>(t), v) +
+                                                best[placed | (1u << v)]);
+            if (cost == best[placed]) {
+                order->push_back(v);
+                placed |= 1u << v;
+                break;
+            }
+        }
+    }
+    return 0;
+}
+
+int bits_for(uint64_t value) {
+    int bits = 1;
+    while ((value >> bits) != 0) bits++;
+    return bits;
 }
 
 // ------------------------------------------------------- local search etc.
@@ -101,10 +174,13 @@ ADJACENCY adjacency_of(const SEQGRAPH *g) {
     return a;
 }
 
-// Work done by the heuristic and the bound of one part, in steps of a sweep;
-// it keeps a large part within a couple of seconds.
-constexpr int64_t kSearchBudget = 150000000;
-constexpr int64_t kBoundBudget = 100000000;
+// Work done by the heuristic and the bound of one part, in steps of a sweep:
+// enough for many restarts on a small part, and a large part stays within
+// a second or two.
+int64_t search_budget(int32_t n) {
+    return std::min<int64_t>(std::max<int64_t>(2000 * static_cast<int64_t>(n) * n, 1000000), 60000000);
+}
+constexpr int64_t kBoundBudget = 50000000;
 
 // An order under local search, with the state that makes a move cheap to
 // assess: the position of every row and, for every gap, the marks by kind
@@ -510,42 +586,51 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     const int32_t n = g->n;
     order->clear();
     if (n < 0 || n > KAVELON_EXACT_LIMIT) return 1;
-    MASKS m{};
+    if (n == 0) return 0;
+    LAYOUT l{};
+    uint64_t marks[2] = {0, 0};
     for (const SEQMARK &mk : g->marks) {
         const int kind = mk.strong ? kStrong : kWeak;
-        m.needs[kind][mk.consumer] |= 1u << mk.producer;
-        m.needed_by[kind][mk.producer] |= 1u << mk.consumer;
+        l.needs[kind][mk.consumer] |= 1u << mk.producer;
+        l.needed_by[kind][mk.producer] |= 1u << mk.consumer;
+        marks[kind]++;
     }
-    const uint32_t full = (n == 32) ? ~0u : (1u << n) - 1u;
-    // best[S]: the cost of the gaps after S and after every later set, with
-    // the rows outside S in their best order; S = full costs nothing.
-    std::unique_ptr<uint64_t[]> best(new (std::nothrow) uint64_t[static_cast<size_t>(full) + 1]);
-    if (!best) return 1;
-    best[full] = 0;
-    for (uint32_t placed = full; placed-- > 0;) {
-        uint64_t least = ~0ull;
-        for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
-            const int v = __builtin_ctz(rest);
-            const uint64_t cost = step_cost(m, objective, placed, v) + best[placed | (1u << v)];
-            least = std::min(least, cost);
-        }
-        best[placed] = least + gap_cost(m, objective, placed);
+    uint64_t most[3] = {0, 0, 0};  // most marks of one row: strong, weak, all
+    for (int32_t v = 0; v < n; v++) {
+        l.needs_all[v] = l.needs[kStrong][v] | l.needs[kWeak][v];
+        l.needed_by_all[v] = l.needed_by[kStrong][v] | l.needed_by[kWeak][v];
+        most[0] = std::max<uint64_t>(most[0], static_cast<uint64_t>(__builtin_popcount(l.needs[kStrong][v])));
+        most[1] = std::max<uint64_t>(most[1], static_cast<uint64_t>(__builtin_popcount(l.needs[kWeak][v])));
+        most[2] = std::max<uint64_t>(most[2], static_cast<uint64_t>(__builtin_popcount(l.needs_all[v])));
     }
-    // From the front, the lowest row that keeps the cost best at each place
-    // gives the lexicographically smallest of the best orders.
-    uint32_t placed = 0;
-    for (int32_t t = 0; t < n; t++) {
-        const uint64_t target = best[placed] - gap_cost(m, objective, placed);
-        for (int v = 0; v < n; v++) {
-            if (placed & (1u << v)) continue;
-            if (step_cost(m, objective, placed, v) + best[placed | (1u << v)] == target) {
-                order->push_back(v);
-                placed |= 1u << v;
-                break;
-            }
-        }
+    // The largest total of each field: the marks, or the distances (each
+    // mark spans at most n - 1 rows) and their offsets over positions 0 .. n - 1.
+    const uint64_t positions = static_cast<uint64_t>(n) * static_cast<uint64_t>(n - 1) / 2;
+    const uint64_t span = static_cast<uint64_t>(n - 1);
+    uint64_t largest[3];
+    if (objective == KAVELON_SEQUENCE_DISTANCE) {
+        l.offset[0] = most[0];
+        l.offset[1] = most[1];
+        largest[0] = marks[0] * span + most[0] * positions;
+        largest[1] = marks[1] * span + most[1] * positions;
+        largest[2] = marks[0] + marks[1];
+    } else {
+        l.offset[0] = most[2];
+        largest[0] = marks[0];
+        largest[1] = marks[1];
+        largest[2] = (marks[0] + marks[1]) * span + most[2] * positions;
     }
-    return 0;
+    const int bits2 = bits_for(largest[2]), bits1 = bits_for(largest[1]), bits0 = bits_for(largest[0]);
+    l.shift1 = bits2;
+    l.shift0 = bits2 + bits1;
+    l.bits = bits0 + bits1 + bits2;
+    static_assert(KAVELON_EXACT_LIMIT <= 24, "the packed fields hold the costs of at most 24 rows");
+    if (objective == KAVELON_SEQUENCE_DISTANCE) {
+        return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, order)
+                            : solve<KAVELON_SEQUENCE_DISTANCE, uint64_t>(l, n, order);
+    }
+    return l.bits <= 32 ? solve<KAVELON_SEQUENCE_INPUTS, uint32_t>(l, n, order)
+                        : solve<KAVELON_SEQUENCE_INPUTS, uint64_t>(l, n, order);
 }
 
 void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r) {
@@ -576,22 +661,24 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     };
     std::vector<int32_t> present(static_cast<size_t>(n));
     for (int32_t t = 0; t < n; t++) present[static_cast<size_t>(t)] = t;
-    try_start(greedy_order(adj, n), kSearchBudget);
-    try_start(present, kSearchBudget);
+    const int64_t budget = search_budget(n);
+    try_start(greedy_order(adj, n), budget);
+    try_start(present, budget);
     // Restarts from the best so far, shaken by a few random moves; a fixed
     // seed keeps results the same from run to run.
     std::mt19937 rng(12345);
-    const int32_t shakes = std::max<int32_t>(2, n / 8);
-    for (int restart = 0; restart < 24 && s.work < kSearchBudget && n > 2; restart++) {
+    std::uniform_int_distribution<int32_t> any(0, n - 1);
+    for (int restart = 0; s.work < budget && n > 2; restart++) {
+        // Shakes of growing strength, from two moves to a quarter of the rows.
+        const int32_t shakes = 2 + restart % std::max<int32_t>(1, n / 4);
         std::vector<int32_t> start = best_order;
-        std::uniform_int_distribution<int32_t> any(0, n - 1);
         for (int32_t k = 0; k < shakes; k++) {
             const int32_t from = any(rng), to = any(rng);
             const int32_t v = start[static_cast<size_t>(from)];
             start.erase(start.begin() + from);
             start.insert(start.begin() + to, v);
         }
-        try_start(std::move(start), kSearchBudget);
+        try_start(std::move(start), budget);
     }
     r->order = best_order;
     r->sequence = BLOCKSEQ{};
