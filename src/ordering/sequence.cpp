@@ -178,7 +178,7 @@ ADJACENCY adjacency_of(const SEQGRAPH *g) {
 // enough for many restarts on a small part, and a large part stays within
 // a second or two.
 int64_t search_budget(int32_t n) {
-    return std::min<int64_t>(std::max<int64_t>(2000 * static_cast<int64_t>(n) * n, 1000000), 60000000);
+    return std::min<int64_t>(20000 * static_cast<int64_t>(n) * n, 60000000);
 }
 constexpr int64_t kBoundBudget = 50000000;
 
@@ -668,9 +668,10 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     // seed keeps results the same from run to run.
     std::mt19937 rng(12345);
     std::uniform_int_distribution<int32_t> any(0, n - 1);
-    for (int restart = 0; s.work < budget && n > 2; restart++) {
-        // Shakes of growing strength, from two moves to a quarter of the rows.
-        const int32_t shakes = 2 + restart % std::max<int32_t>(1, n / 4);
+    for (int restart = 0; s.work < budget && restart < 40 * n && n > 2; restart++) {
+        // Mostly the best so far shaken by moves of growing strength, from
+        // two to a quarter of the rows; now and then a fresh random order.
+        const int32_t shakes = restart % 4 == 3 ? 4 * n : 2 + restart % std::max<int32_t>(1, n / 4);
         std::vector<int32_t> start = best_order;
         for (int32_t k = 0; k < shakes; k++) {
             const int32_t from = any(rng), to = any(rng);

@@ -157,3 +157,60 @@ TEST(Sequence, PublishedExamples) {
     EXPECT_EQ(c.strong_n, 4);
     EXPECT_EQ(c.strong_d, 6);
 }
+
+TEST(Sequence, StageKeepsBlocksAndReportsWhatTheRowsShow) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 60; round++) {
+        const int n = 2 + round % 30;
+        std::uniform_int_distribution<int> pct(0, 99), kind(0, 2);
+        std::vector<std::string> p(n, std::string(n, '0'));
+        for (int i = 0; i < n; i++)
+            for (int j = 0; j < n; j++)
+                if (pct(rng) < 12) p[i][j] = "SWI"[kind(rng)];
+        auto plain = make_record(p);
+        auto seq = make_record(p);
+        for (auto *rec : {plain.get(), seq.get()}) {
+            ASSERT_EQ(kavelon_fast_identify_blocks_subblocks(&rec->dt), 0);
+            ASSERT_EQ(kavelon_fast_sort_P(&rec->dt), 0);
+            ASSERT_EQ(kavelon_fast_identify_predecessor_blocks(&rec->dt), 0);
+        }
+        KAVELON &dt = seq->dt;
+        dt.sequence = round % 2 ? KAVELON_SEQUENCE_DISTANCE : KAVELON_SEQUENCE_INPUTS;
+        ASSERT_EQ(kavelon_sequence_blocks(&dt), 0);
+        ASSERT_NE(dt.block_sequence, nullptr);
+
+        const auto before = ordering_test::activity_order(plain->dt);
+        const auto after = ordering_test::activity_order(dt);
+        auto where = [&](const std::string &name) {
+            return static_cast<int>(std::find(before.begin(), before.end(), name) - before.begin());
+        };
+        for (int first = 0, end = 0; first < n; first = end) {
+            const int block = dt.d[first]->block_order;
+            for (end = first + 1; end < n && dt.d[end]->block_order == block;) end++;
+            long strong_n = 0, weak_n = 0, strong_d = 0, weak_d = 0;
+            for (int i = first; i < end; i++) {
+                const int was = where(after[i]);
+                ASSERT_TRUE(was >= first && was < end) << "round " << round;
+                EXPECT_EQ(dt.d[i]->predecessor_block, plain->dt.d[was]->predecessor_block);
+                EXPECT_EQ(dt.d[i]->subblock_order,
+                          plain->dt.d[first]->subblock_order != 0 ? i - first + 1 : 0);
+                for (int j = 0; j < n; j++) {
+                    // Every dependency still joins the same two activities.
+                    EXPECT_EQ(dt.P[i][j], plain->dt.P[was][where(after[j])]);
+                    if (j <= i || j >= end || dt.P[i][j] == '0') continue;
+                    (dt.P[i][j] == 'S' ? strong_n : weak_n)++;
+                    (dt.P[i][j] == 'S' ? strong_d : weak_d) += j - i;
+                }
+            }
+            const BLOCKSEQ &r = dt.block_sequence[block - 1];
+            EXPECT_EQ(r.strong_inputs, strong_n);
+            EXPECT_EQ(r.weak_inputs, weak_n);
+            EXPECT_EQ(r.strong_distance, strong_d);
+            EXPECT_EQ(r.weak_distance, weak_d);
+            if (end - first <= KAVELON_EXACT_LIMIT) {
+                EXPECT_EQ(r.optimal, 1);
+            }
+        }
+        delete[] dt.block_sequence;
+    }
+}
