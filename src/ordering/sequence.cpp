@@ -61,6 +61,7 @@ struct LAYOUT {
     uint64_t offset[2];  // c of the distances: both kinds, or strong and weak
     int shift0, shift1;  // of the first and the second field
     int bits;            // of all three
+    int32_t n;
 };
 
 template <int32_t Objective, typename Word>
@@ -82,18 +83,87 @@ __attribute__((always_inline)) inline Word step_cost(const LAYOUT &l, uint32_t p
     return static_cast<Word>((in_s << l.shift0) | ((in_all - in_s) << l.shift1) | d);
 }
 
-// best[S]: the least cost of the steps after S; S = all rows costs nothing.
+template <typename Word>
+__attribute__((always_inline)) inline Word pack_fields(const LAYOUT &l, uint64_t a, uint64_t b, uint64_t c) {
+    return static_cast<Word>((a << l.shift0) | (b << l.shift1) | c);
+}
+
+// A bound that no order of the rows outside S, placed after S, goes below:
+// every mark from S to the rest is a feedback mark whose producer comes at
+// position |S| or later; the offsets of the positions still to fill.
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best) {
-    best[full] = 0;
-    for (uint32_t placed = full; placed-- > 0;) {
+__attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_t placed, uint64_t k) {
+    uint64_t cross[2] = {0, 0};
+    for (uint32_t rest = placed; rest != 0; rest &= rest - 1) {
+        const int a = __builtin_ctz(rest);
+        cross[kStrong] += static_cast<uint64_t>(__builtin_popcount(l.needs[kStrong][a] & ~placed));
+        cross[kWeak] += static_cast<uint64_t>(__builtin_popcount(l.needs[kWeak][a] & ~placed));
+    }
+    const uint64_t n = static_cast<uint64_t>(l.n);
+    const uint64_t left = (n * (n - 1) - k * (k > 0 ? k - 1 : 0)) / 2;
+    if (Objective == KAVELON_SEQUENCE_DISTANCE)
+        return pack_fields<Word>(l, k * cross[kStrong] + l.offset[0] * left,
+                                 k * cross[kWeak] + l.offset[1] * left, cross[kStrong] + cross[kWeak]);
+    return pack_fields<Word>(l, cross[kStrong], cross[kWeak],
+                             k * (cross[kStrong] + cross[kWeak]) + l.offset[0] * left);
+}
+
+// best[S]: the least cost of the steps after S; S = all rows costs nothing.
+// With a known upper bound of the whole cost (an order found beforehand),
+// a first pass from the front finds the least cost of every set S placed
+// first and drops the sets that cannot lead to an order within the bound;
+// the pass from the back then visits only the sets left. Dropped sets hold
+// `none`. Without a bound every set is visited once.
+template <int32_t Objective, typename Word>
+__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
+    const Word none = static_cast<Word>(~static_cast<Word>(0));
+    if (upper == none) {
+        best[full] = 0;
+        for (uint32_t placed = full; placed-- > 0;) {
+            const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+            Word least = none;
+            for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+                const int v = __builtin_ctz(rest);
+                const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) +
+                                                    best[placed | (1u << v)]);
+                least = cost < least ? cost : least;
+            }
+            best[placed] = least;
+        }
+        return;
+    }
+    std::fill(best, best + static_cast<size_t>(full) + 1, none);
+    best[0] = 0;
+    for (uint32_t placed = 0; placed < full; placed++) {
+        const Word here = best[placed];
+        if (here == none) continue;
         const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
-        Word least = static_cast<Word>(~static_cast<Word>(0));
+        if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) > upper) {
+            best[placed] = none;
+            continue;
+        }
         for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
             const int v = __builtin_ctz(rest);
-            const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) +
-                                                best[placed | (1u << v)]);
-            least = cost < least ? cost : least;
+            const Word cost = static_cast<Word>(here + step_cost<Objective, Word>(l, placed, t, v));
+            Word &next = best[placed | (1u << v)];
+            next = cost < next ? cost : next;
+        }
+    }
+    const Word optimum = best[full];
+    best[full] = 0;
+    for (uint32_t placed = full; placed-- > 0;) {
+        const Word here = best[placed];
+        if (here == none) continue;
+        const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+        Word least = none;
+        if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
+            for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+                const int v = __builtin_ctz(rest);
+                const Word next = best[placed | (1u << v)];
+                if (next == none) continue;
+                const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) + next);
+                least = cost < least ? cost : least;
+            }
         }
         best[placed] = least;
     }
@@ -102,29 +172,32 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
 // The same program built twice: for processors with a popcount instruction,
 // which nearly all have and which makes it several times faster, and for any.
 template <int32_t Objective, typename Word>
-void fill_table_any(const LAYOUT &l, uint32_t full, Word *best) {
-    fill_table<Objective, Word>(l, full, best);
+void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
+    fill_table<Objective, Word>(l, full, best, upper);
 }
 #if defined(__x86_64__)
 template <int32_t Objective, typename Word>
-__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best) {
-    fill_table<Objective, Word>(l, full, best);
+__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
+    fill_table<Objective, Word>(l, full, best, upper);
 }
 #endif
 
+// upper: the packed cost of a known order, or nullptr.
 template <int32_t Objective, typename Word>
-int solve(const LAYOUT &l, int32_t n, std::vector<int32_t> *order) {
+int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t> *order) {
     const uint32_t full = (1u << n) - 1u;
+    const Word none = static_cast<Word>(~static_cast<Word>(0));
     std::unique_ptr<Word[]> best(new (std::nothrow) Word[static_cast<size_t>(full) + 1]);
     if (!best) return 1;
+    const Word bound = upper != nullptr ? static_cast<Word>(*upper) : none;
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("popcnt")) {
-        fill_table_popcnt<Objective, Word>(l, full, best.get());
+        fill_table_popcnt<Objective, Word>(l, full, best.get(), bound);
     } else {
-        fill_table_any<Objective, Word>(l, full, best.get());
+        fill_table_any<Objective, Word>(l, full, best.get(), bound);
     }
 #else
-    fill_table_any<Objective, Word>(l, full, best.get());
+    fill_table_any<Objective, Word>(l, full, best.get(), bound);
 #endif
     // From the front, the lowest row that keeps the cost best at each place
     // gives the lexicographically smallest of the best orders.
@@ -132,8 +205,9 @@ int solve(const LAYOUT &l, int32_t n, std::vector<int32_t> *order) {
     for (int32_t t = 0; t < n; t++) {
         for (int v = 0; v < n; v++) {
             if (placed & (1u << v)) continue;
-            const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, static_cast<uint32_t>(t), v) +
-                                                best[placed | (1u << v)]);
+            const Word next = best[placed | (1u << v)];
+            if (next == none) continue;
+            const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, static_cast<uint32_t>(t), v) + next);
             if (cost == best[placed]) {
                 order->push_back(v);
                 placed |= 1u << v;
@@ -175,12 +249,13 @@ ADJACENCY adjacency_of(const SEQGRAPH *g) {
 }
 
 // Work done by the heuristic and the bound of one part, in steps of a sweep:
-// enough for many restarts on a small part, and a large part stays within
-// a second or two.
+// enough for many restarts on a small part, while a model with hundreds of
+// large parts still takes seconds, not minutes.
 int64_t search_budget(int32_t n) {
-    return std::min<int64_t>(20000 * static_cast<int64_t>(n) * n, 60000000);
+    const int64_t square = static_cast<int64_t>(n) * n;
+    return std::min<int64_t>(20000 * square, std::max<int64_t>(12000000, 2000 * square));
 }
-constexpr int64_t kBoundBudget = 50000000;
+constexpr int64_t kBoundBudget = 20000000;
 
 // An order under local search, with the state that makes a move cheap to
 // assess: the position of every row and, for every gap, the marks by kind
@@ -582,12 +657,14 @@ void kavelon_objective_criteria(const BLOCKSEQ *s, int32_t objective, int64_t cr
     criteria_of(objective, inputs, distance, criteria);
 }
 
-int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order) {
+int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order,
+                          int32_t prune_from) {
     const int32_t n = g->n;
     order->clear();
     if (n < 0 || n > KAVELON_EXACT_LIMIT) return 1;
     if (n == 0) return 0;
     LAYOUT l{};
+    l.n = n;
     uint64_t marks[2] = {0, 0};
     for (const SEQMARK &mk : g->marks) {
         const int kind = mk.strong ? kStrong : kWeak;
@@ -625,15 +702,34 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     l.shift0 = bits2 + bits1;
     l.bits = bits0 + bits1 + bits2;
     static_assert(KAVELON_EXACT_LIMIT <= 24, "the packed fields hold the costs of at most 24 rows");
-    if (objective == KAVELON_SEQUENCE_DISTANCE) {
-        return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, order)
-                            : solve<KAVELON_SEQUENCE_DISTANCE, uint64_t>(l, n, order);
+    // On larger sparse blocks an order from the heuristic first bounds the
+    // search: most sets placed first then cannot lead to a best order. On
+    // dense ones too many can, and the bound would only cost time.
+    const uint64_t cells = static_cast<uint64_t>(n) * static_cast<uint64_t>(n - 1);
+    const bool sparse = (marks[0] + marks[1]) * 100 < cells * 20;
+    uint64_t upper = 0;
+    const uint64_t *bound = nullptr;
+    if (n >= prune_from && (sparse || prune_from == 0)) {
+        SEQRESULT h;
+        kavelon_order_heuristically(g, objective, &h, false);
+        const BLOCKSEQ &m = h.sequence;
+        const uint64_t offsets = static_cast<uint64_t>(n) * static_cast<uint64_t>(n - 1) / 2;
+        const uint64_t ds = static_cast<uint64_t>(m.strong_distance), dw = static_cast<uint64_t>(m.weak_distance);
+        const uint64_t ns = static_cast<uint64_t>(m.strong_inputs), nw = static_cast<uint64_t>(m.weak_inputs);
+        upper = objective == KAVELON_SEQUENCE_DISTANCE
+                    ? pack_fields<uint64_t>(l, ds + l.offset[0] * offsets, dw + l.offset[1] * offsets, ns + nw)
+                    : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * offsets);
+        bound = &upper;
     }
-    return l.bits <= 32 ? solve<KAVELON_SEQUENCE_INPUTS, uint32_t>(l, n, order)
-                        : solve<KAVELON_SEQUENCE_INPUTS, uint64_t>(l, n, order);
+    if (objective == KAVELON_SEQUENCE_DISTANCE) {
+        return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
+                            : solve<KAVELON_SEQUENCE_DISTANCE, uint64_t>(l, n, bound, order);
+    }
+    return l.bits <= 32 ? solve<KAVELON_SEQUENCE_INPUTS, uint32_t>(l, n, bound, order)
+                        : solve<KAVELON_SEQUENCE_INPUTS, uint64_t>(l, n, bound, order);
 }
 
-void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r) {
+void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r, bool with_bound) {
     const int32_t n = g->n;
     const ADJACENCY adj = adjacency_of(g);
     SEARCH s;
@@ -684,6 +780,7 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     r->order = best_order;
     r->sequence = BLOCKSEQ{};
     kavelon_measure_order(g, r->order, &r->sequence);
+    if (!with_bound) return;
     lower_bound(adj, n, objective, r->sequence.bound);
     r->sequence.method = KAVELON_METHOD_HEURISTIC;
     r->sequence.optimal = std::equal(best, best + 3, r->sequence.bound) ? 1 : 0;
@@ -695,6 +792,16 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
     BLOCKSEQ &seq = r->sequence;
     seq = BLOCKSEQ{};
     r->order.clear();
+    const ADJACENCY adj = adjacency_of(g);
+    const std::vector<std::vector<int32_t>> parts = cyclic_parts(adj, n);
+    if (parts.size() == static_cast<size_t>(n)) {
+        // No cycle: taking each time the lowest row free to come next gives
+        // the smallest of the orders in which no row needs a later one.
+        for (const std::vector<int32_t> &rows : parts) r->order.push_back(rows[0]);
+        seq.method = KAVELON_METHOD_TOPOLOGICAL;
+        seq.optimal = 1;
+        return;
+    }
     if (n <= exact_limit) {
         if (kavelon_order_exactly(g, objective, &r->order) == 0) {
             seq.method = KAVELON_METHOD_EXACT;
@@ -708,17 +815,14 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
     // No order gains from mixing parts: kept whole and in dependency order,
     // the marks between parts are none of them feedback, and each part's own
     // marks only get shorter.
-    const ADJACENCY adj = adjacency_of(g);
-    const std::vector<std::vector<int32_t>> parts = cyclic_parts(adj, n);
     std::vector<int32_t> local(static_cast<size_t>(n), -1);
-    bool any_cyclic = false, any_heuristic = false;
+    bool any_heuristic = false;
     int64_t bound[3] = {0, 0, 0};
     for (const std::vector<int32_t> &rows : parts) {
         if (rows.size() == 1) {
             r->order.push_back(rows[0]);
             continue;
         }
-        any_cyclic = true;
         const SEQGRAPH sub = subgraph(g, rows, local);
         SEQRESULT part;
         bool done = false;
@@ -733,7 +837,7 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
             }
         }
         if (!done) {
-            kavelon_order_heuristically(&sub, objective, &part);
+            kavelon_order_heuristically(&sub, objective, &part, true);
             any_heuristic = true;
         }
         for (int k = 0; k < 3; k++) bound[k] += part.sequence.bound[k];
@@ -744,8 +848,7 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
     int64_t c[3];
     kavelon_objective_criteria(&seq, objective, c);
     seq.optimal = std::equal(c, c + 3, bound) ? 1 : 0;
-    seq.method = any_heuristic ? KAVELON_METHOD_HEURISTIC
-                               : (any_cyclic ? KAVELON_METHOD_EXACT : KAVELON_METHOD_TOPOLOGICAL);
+    seq.method = any_heuristic ? KAVELON_METHOD_HEURISTIC : KAVELON_METHOD_EXACT;
 }
 
 int kavelon_sequence_blocks(KAVELON *dt) {

@@ -44,12 +44,18 @@ constexpr int32_t KAVELON_EXACT_LIMIT = 24;
 
 // The graph of the block on rows first .. first + count - 1 of the record.
 void kavelon_build_block_graph(const KAVELON *dt, int32_t first, int32_t count, SEQGRAPH *g);
+// From this size on, the exact method is bounded by a heuristic order first.
+constexpr int32_t KAVELON_PRUNE_FROM = 17;
+
 // The best order by the objective, the lexicographically smallest in row
-// numbers among the best; n at most KAVELON_EXACT_LIMIT. Returns 0, or 1 when
-// its memory cannot be had (order left empty).
-int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order);
-// A good order found by local search, and a lower bound of the objective.
-void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r);
+// numbers among the best; n at most KAVELON_EXACT_LIMIT. Blocks of prune_from
+// rows or more are searched within the cost of a heuristic order. Returns 0,
+// or 1 when its memory cannot be had (order left empty).
+int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order,
+                          int32_t prune_from = KAVELON_PRUNE_FROM);
+// A good order found by local search, and (with_bound) a lower bound of the
+// objective and whether the order is proven best.
+void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r, bool with_bound = true);
 // The whole method for one block: the exact one where it fits, otherwise
 // its parts without a cycle between them, each exactly or heuristically.
 // exact_limit (at most KAVELON_EXACT_LIMIT) lets tests force the heuristic.

@@ -104,9 +104,12 @@ TEST(Sequence, ExactMatchesEveryOrderOfSmallBlocks) {
                     best_order = perm;
                 }
             }
-            std::vector<int32_t> exact;
+            std::vector<int32_t> exact, bounded;
             ASSERT_EQ(kavelon_order_exactly(&g, objective, &exact), 0);
             EXPECT_EQ(exact, best_order) << "round " << round << " objective " << objective;
+            // Bounded by a heuristic order first, the search must find the same.
+            ASSERT_EQ(kavelon_order_exactly(&g, objective, &bounded, 0), 0);
+            EXPECT_EQ(bounded, best_order) << "round " << round << " objective " << objective;
 
             // The heuristic is never better than the best, its bound never above it.
             SEQRESULT h;
@@ -212,5 +215,20 @@ TEST(Sequence, StageKeepsBlocksAndReportsWhatTheRowsShow) {
             }
         }
         delete[] dt.block_sequence;
+    }
+}
+
+TEST(Sequence, BoundedExactSearchAgreesOnLargerBlocks) {
+    std::mt19937 rng(5);
+    for (int round = 0; round < 6; round++) {
+        const int n = 17 + round % 3;
+        const auto p = random_block(rng, n, 8 + 10 * (round % 2));
+        const SEQGRAPH g = graph_of(p);
+        for (int objective : {KAVELON_SEQUENCE_INPUTS, KAVELON_SEQUENCE_DISTANCE}) {
+            std::vector<int32_t> bounded, full;
+            ASSERT_EQ(kavelon_order_exactly(&g, objective, &bounded, 0), 0);
+            ASSERT_EQ(kavelon_order_exactly(&g, objective, &full, KAVELON_EXACT_LIMIT + 1), 0);
+            EXPECT_EQ(bounded, full) << "round " << round;
+        }
     }
 }
