@@ -763,7 +763,9 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     // Restarts from the best so far, shaken by a few random moves; a fixed
     // seed keeps results the same from run to run.
     std::mt19937 rng(12345);
-    std::uniform_int_distribution<int32_t> any(0, n - 1);
+    // A plain remainder rather than a distribution, whose results differ
+    // between standard libraries.
+    auto any = [&](std::mt19937 &engine) { return static_cast<int32_t>(engine() % static_cast<uint32_t>(n)); };
     for (int restart = 0; s.work < budget && restart < 40 * n && n > 2; restart++) {
         // Mostly the best so far shaken by moves of growing strength, from
         // two to a quarter of the rows; now and then a fresh random order.
