@@ -4,12 +4,15 @@
 # wall time of whole runs, their median processor time (user and system,
 # steadier than wall time on a busy machine) and their peak memory, with the
 # growth exponent of the wall time from the previous size (time ~ n^k), and
-# finally the time of the fast ordering stages alone (Google Benchmark).
+# then whole runs with and without sequencing inside blocks ("-s", "-sDIST")
+# and the sequencing benchmark, and finally the time of the fast ordering
+# stages alone (Google Benchmark).
 #
 #   bench/run.sh              the full table (sizes 1000 3000 10000)
 #   bench/run.sh --literal    also the step-by-step ordering against the fast
 #                             one at 100, 300 and 1000 activities (slow)
-# Environment: SIZES, SHAPES, FORMATS, RUNS (default 5), BUILD_DIR.
+# Environment: SIZES, SHAPES, FORMATS, RUNS (default 5), ROUNDS (random blocks
+# per size in the sequencing benchmark, default 20), BUILD_DIR.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${BUILD_DIR:-build/bench}
@@ -27,10 +30,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kavelon-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # Prints "wall-seconds peak-kB cpu-seconds" for one run of kavelon.
-one_run() {  # input, format
-    local start end
+one_run() {  # input, format, further options...
+    local start end input=$1 format=$2
+    shift 2
     start=$(date +%s%N)
-    /usr/bin/time -f '%M %U %S' -o "$work/mem" "$kavelon" "$1" "-o$work/report" "-f$2" > /dev/null
+    /usr/bin/time -f '%M %U %S' -o "$work/mem" "$kavelon" "$input" "-o$work/report" "-f$format" "$@" > /dev/null
     end=$(date +%s%N)
     read -r peak user system < <(tail -n 1 "$work/mem")
     echo "$(( (end - start) / 1000 ))e-6 $peak $(awk -v u="$user" -v s="$system" 'BEGIN{print u + s}')"
@@ -68,6 +72,27 @@ for shape in $shapes; do
         done
     done
 done
+
+echo
+echo "Sequencing inside blocks: whole runs on the realistic model of 10,000 activities (TXT):"
+printf '%-8s %9s %9s %9s\n' option wall_s cpu_s peak_MB
+input="$work/realistic-10000.xml"
+[ -f "$input" ] || "$build/bench/kavelon_bench_gen" realistic 10000 > "$input"
+for option in none -s -sDIST; do
+    extra=()
+    [ "$option" = none ] || extra=("$option")
+    times=() cpus=() peak=0
+    for ((r = 0; r < runs; r++)); do
+        read -r t m c < <(one_run "$input" TXT "${extra[@]}")
+        times+=("$t")
+        cpus+=("$c")
+        (( m > peak )) && peak=$m
+    done
+    printf '%-8s %9.3f %9.2f %9.1f\n' "$option" "$(printf '%s\n' "${times[@]}" | median)" \
+        "$(printf '%s\n' "${cpus[@]}" | median)" "$(awk -v k="$peak" 'BEGIN{print k/1024}')"
+done
+echo
+"$build/bench/kavelon_bench_sequence" "${ROUNDS:-20}"
 
 echo
 echo "Ordering stages alone (identify blocks, sort, predecessors), fast path:"
