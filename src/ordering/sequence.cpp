@@ -253,7 +253,7 @@ ADJACENCY adjacency_of(const SEQGRAPH *g) {
 // large parts still takes seconds, not minutes.
 int64_t search_budget(int32_t n) {
     const int64_t square = static_cast<int64_t>(n) * n;
-    return std::min<int64_t>(20000 * square, std::max<int64_t>(12000000, 2000 * square));
+    return std::min<int64_t>(20000 * square, std::max<int64_t>(12000000, std::min<int64_t>(2000 * square, 200000000)));
 }
 constexpr int64_t kBoundBudget = 20000000;
 
