@@ -187,17 +187,26 @@ template <int32_t Objective, typename Word>
 int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t> *order) {
     const uint32_t full = (1u << n) - 1u;
     const Word none = static_cast<Word>(~static_cast<Word>(0));
-    std::unique_ptr<Word[]> best(new (std::nothrow) Word[static_cast<size_t>(full) + 1]);
-    if (!best) return 1;
+    // Up to 128 MB: refused memory falls back to the heuristic, not to an end.
+    struct Release {
+        void operator()(Word *p) const { ::operator delete(p); }
+    };
+    std::unique_ptr<Word, Release> best;
+    try {
+        best.reset(static_cast<Word *>(::operator new((static_cast<size_t>(full) + 1) * sizeof(Word))));
+    } catch (const std::bad_alloc &) {
+        return 1;
+    }
+    Word *table = best.get();
     const Word bound = upper != nullptr ? static_cast<Word>(*upper) : none;
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("popcnt")) {
-        fill_table_popcnt<Objective, Word>(l, full, best.get(), bound);
+        fill_table_popcnt<Objective, Word>(l, full, table, bound);
     } else {
-        fill_table_any<Objective, Word>(l, full, best.get(), bound);
+        fill_table_any<Objective, Word>(l, full, table, bound);
     }
 #else
-    fill_table_any<Objective, Word>(l, full, best.get(), bound);
+    fill_table_any<Objective, Word>(l, full, table, bound);
 #endif
     // From the front, the lowest row that keeps the cost best at each place
     // gives the lexicographically smallest of the best orders.
@@ -205,10 +214,10 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
     for (int32_t t = 0; t < n; t++) {
         for (int v = 0; v < n; v++) {
             if (placed & (1u << v)) continue;
-            const Word next = best[placed | (1u << v)];
+            const Word next = table[placed | (1u << v)];
             if (next == none) continue;
             const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, static_cast<uint32_t>(t), v) + next);
-            if (cost == best[placed]) {
+            if (cost == table[placed]) {
                 order->push_back(v);
                 placed |= 1u << v;
                 break;
