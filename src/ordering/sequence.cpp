@@ -775,7 +775,9 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     // A plain remainder rather than a distribution, whose results differ
     // between standard libraries.
     auto any = [&](std::mt19937 &engine) { return static_cast<int32_t>(engine() % static_cast<uint32_t>(n)); };
-    for (int restart = 0; s.work < budget && restart < 40 * n && n > 2; restart++) {
+    // Small parts reach their best within a few restarts.
+    const int restarts = n < 16 ? 10 * n : 40 * n;
+    for (int restart = 0; s.work < budget && restart < restarts && n > 2; restart++) {
         // Mostly the best so far shaken by moves of growing strength, from
         // two to a quarter of the rows; now and then a fresh random order.
         const int32_t shakes = restart % 4 == 3 ? 4 * n : 2 + restart % std::max<int32_t>(1, n / 4);
