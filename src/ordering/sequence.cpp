@@ -93,17 +93,37 @@ __attribute__((always_inline)) inline Word pack_fields(const LAYOUT &l, uint64_t
 // position |S| or later; the offsets of the positions still to fill.
 template <int32_t Objective, typename Word>
 __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_t placed, uint64_t k) {
+    const uint64_t n = static_cast<uint64_t>(l.n);
+    const uint64_t left = (n * (n - 1) - k * (k > 0 ? k - 1 : 0)) / 2;
+    if (Objective == KAVELON_SEQUENCE_DISTANCE) {
+        // The producers of those marks take distinct positions from |S| on;
+        // the most needed placed first is the least they can add.
+        const uint32_t rest = ((1u << l.n) - 1u) & ~placed;
+        uint64_t cross[2] = {0, 0}, spread[2] = {0, 0};
+        for (int kind = 0; kind < 2; kind++) {
+            uint32_t producers[KAVELON_EXACT_LIMIT + 1] = {};
+            for (uint32_t r = rest; r != 0; r &= r - 1) {
+                const uint32_t marks = static_cast<uint32_t>(__builtin_popcount(placed & l.needed_by[kind][__builtin_ctz(r)]));
+                producers[marks]++;
+                cross[kind] += marks;
+            }
+            uint64_t position = 0;
+            for (uint64_t marks = k; marks > 0; marks--) {
+                const uint64_t count = producers[marks];
+                spread[kind] += marks * (position * count + count * (count - (count > 0 ? 1 : 0)) / 2);
+                position += count;
+            }
+        }
+        return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + l.offset[0] * left,
+                                 k * cross[kWeak] + spread[kWeak] + l.offset[1] * left,
+                                 cross[kStrong] + cross[kWeak]);
+    }
     uint64_t cross[2] = {0, 0};
     for (uint32_t rest = placed; rest != 0; rest &= rest - 1) {
         const int a = __builtin_ctz(rest);
         cross[kStrong] += static_cast<uint64_t>(__builtin_popcount(l.needs[kStrong][a] & ~placed));
         cross[kWeak] += static_cast<uint64_t>(__builtin_popcount(l.needs[kWeak][a] & ~placed));
     }
-    const uint64_t n = static_cast<uint64_t>(l.n);
-    const uint64_t left = (n * (n - 1) - k * (k > 0 ? k - 1 : 0)) / 2;
-    if (Objective == KAVELON_SEQUENCE_DISTANCE)
-        return pack_fields<Word>(l, k * cross[kStrong] + l.offset[0] * left,
-                                 k * cross[kWeak] + l.offset[1] * left, cross[kStrong] + cross[kWeak]);
     return pack_fields<Word>(l, cross[kStrong], cross[kWeak],
                              k * (cross[kStrong] + cross[kWeak]) + l.offset[0] * left);
 }
