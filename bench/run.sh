@@ -16,7 +16,10 @@
 #   4. for every size, shape and report format, the median wall and
 #      processor time and the peak memory, with the growth exponent of the
 #      wall time from the previous size (time ~ n^k);
-#   5. the time of the fast ordering stages alone (Google Benchmark).
+#   5. whole runs with and without sequencing inside blocks ("-s",
+#      "-sDIST") on the realistic 10,000 model, and the sequencing benchmark
+#      (exact method and heuristic on random coupled blocks);
+#   6. the time of the fast ordering stages alone (Google Benchmark).
 #
 #   bench/run.sh               everything above (sizes 1000 3000 10000 in 4)
 #   bench/run.sh --targets     only 1 to 3
@@ -25,7 +28,8 @@
 #                              at 1,000 and 10,000 activities of every shape
 #   bench/run.sh --literal     also the step-by-step ordering against the fast
 #                              one at 100, 300 and 1000 activities (slow)
-# Environment: SIZES, SHAPES, FORMATS, RUNS (default 5) for table 4;
+# Environment: SIZES, SHAPES, FORMATS, RUNS (default 5) for tables 4 and 5;
+# ROUNDS (random blocks per size in the sequencing benchmark, default 20);
 # PEER_RUNS (default 3) for 1 and 3; PEER_SIZES (default "10000 30000") for
 # 1; LARGE_N (default 1000000) for 2; the limits of every run of 1 to 3:
 # MEM_LIMIT_MB (default 6144; the peer PEER_MEM_LIMIT_MB, default 12288) and
@@ -63,10 +67,11 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kavelon-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
 # Prints "wall-seconds peak-kB cpu-seconds" for one run of kavelon.
-one_run() {  # input, format
-    local start end
+one_run() {  # input, format, further options...
+    local start end input=$1 format=$2
+    shift 2
     start=$(date +%s%N)
-    /usr/bin/time -f '%M %U %S' -o "$work/mem" "$kavelon" "$1" "-o$work/report" "-f$2" > /dev/null
+    /usr/bin/time -f '%M %U %S' -o "$work/mem" "$kavelon" "$input" "-o$work/report" "-f$format" "$@" > /dev/null
     end=$(date +%s%N)
     read -r peak user system < <(tail -n 1 "$work/mem")
     echo "$(( (end - start) / 1000 ))e-6 $peak $(awk -v u="$user" -v s="$system" 'BEGIN{print u + s}')"
@@ -237,7 +242,28 @@ for shape in $shapes; do
 done
 
 echo
-echo "5. Ordering stages alone (identify blocks, sort, predecessors), fast path:"
+echo "5. Sequencing inside blocks: whole runs on the realistic model of 10,000 activities (TXT):"
+printf '%-8s %9s %9s %9s\n' option wall_s cpu_s peak_MB
+input="$work/realistic-10000.xml"
+[ -f "$input" ] || "$build/bench/kavelon_bench_gen" realistic 10000 > "$input"
+for option in none -s -sDIST; do
+    extra=()
+    [ "$option" = none ] || extra=("$option")
+    times=() cpus=() peak=0
+    for ((r = 0; r < runs; r++)); do
+        read -r t m c < <(one_run "$input" TXT "${extra[@]}")
+        times+=("$t")
+        cpus+=("$c")
+        (( m > peak )) && peak=$m
+    done
+    printf '%-8s %9.3f %9.2f %9.1f\n' "$option" "$(printf '%s\n' "${times[@]}" | median)" \
+        "$(printf '%s\n' "${cpus[@]}" | median)" "$(awk -v k="$peak" 'BEGIN{print k/1024}')"
+done
+echo
+"$build/bench/kavelon_bench_sequence" "${ROUNDS:-20}"
+
+echo
+echo "6. Ordering stages alone (identify blocks, sort, predecessors), fast path:"
 "$build/bench/kavelon_bench_ordering" --benchmark_filter='^fast/' 2>/dev/null
 if [ "$literal" = 1 ]; then
     echo

@@ -2,7 +2,8 @@
 // input goes through every stage the program has, in the order the program
 // takes them, with every output thrown away: the command line, the reader,
 // the tree dump, the model builder with its trace, the step-by-step ordering
-// with its trace and state tables, the fast ordering, and the four reports.
+// with its trace and state tables, the fast ordering, the sequencing inside
+// blocks, and the four reports.
 // Built with KAVELON_FUZZ_RUN_CSV, the input is a CSV matrix instead (the
 // input file's name ends in ".csv"), read transposed when its size is odd.
 //
@@ -145,6 +146,29 @@ int order_literal(KAVELON &dt) {
     return 0;
 }
 
+// Sequencing must keep every block as it was: the same activities under
+// each block number, the same kinds and predecessors; only the order inside
+// a block and the positions of independent blocks may change.
+void check_sequencing(KAVELON &dt, const KAVELON &unsequenced, int32_t objective) {
+    dt.sequence = objective;
+    if (kavelon_sequence_blocks(&dt) != 0) std::abort();
+    for (int first = 0, end = 0; first < dt.n; first = end) {
+        const int32_t block = dt.d[first]->block_order;
+        for (end = first + 1; end < dt.n && dt.d[end]->block_order == block;) end++;
+        for (int i = first; i < end; i++) {
+            const ACTSTATE *s = dt.d[i], *u = unsequenced.d[i];
+            if (u->block_order != block || s->predecessor_block != u->predecessor_block ||
+                (s->subblock_order != 0) != (u->subblock_order != 0) ||
+                (s->subblock_order != 0 && s->subblock_order != i - first + 1))
+                fail("sequencing changed a block", i);
+            bool found = false;
+            for (int j = first; j < end && !found; j++)
+                found = dt.design_activity_name[i] == unsequenced.design_activity_name[j];
+            if (!found) fail("sequencing moved an activity out of its block", i);
+        }
+    }
+}
+
 int order_fast(KAVELON &dt) {
     if (kavelon_fast_identify_blocks_subblocks(&dt) != 0) return 1;
     if (kavelon_fast_sort_P(&dt) != 0) return 2;
@@ -246,6 +270,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             if (literal_failed != fast_failed) fail("stage result", literal_failed);
             if (literal_failed == 0) {
                 compare_orderings(dt, fast);
+                check_sequencing(dt, fast,
+                                 size % 2 == 0 ? KAVELON_SEQUENCE_INPUTS : KAVELON_SEQUENCE_DISTANCE);
                 kavelon_write_txt(&dt, sink);
                 kavelon_write_csv(&dt, sink);
                 kavelon_write_dsm(&dt, sink);

@@ -101,6 +101,16 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
             dt->transpose = 1;
         } else if (option == 'w') {
             dt->warnings = 1;
+        } else if (option == 's') {
+            // "-s" leaves the fewest inputs to assume, "-sDIST" the shortest feedback.
+            if (value[0] == '\0') {
+                dt->sequence = KAVELON_SEQUENCE_INPUTS;
+            } else if (std::strcmp(value, "DIST") == 0) {
+                dt->sequence = KAVELON_SEQUENCE_DISTANCE;
+            } else {
+                std::fprintf(stderr, " ***ERROR: Unknown Sequencing Objective on command line (%s)\n", arg);
+                return 1;
+            }
         } else {
             // Four stars and "ERRROR" as spelt: fixed wording that callers rely on.
             std::fprintf(stderr, " ****ERRROR: unknown argument (%s)\n", arg);
@@ -226,6 +236,7 @@ int kavelon_main(int argc, char **argv) {
               : kavelon_identify_predecessor_blocks(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_identify_predecessor_blocks()\n");
     if (dt.debug == 1) kavelon_print_state(&dt, stdout);
+    if (kavelon_sequence_blocks(&dt) != 0) return stage_failed(" ***ERROR: kavelon_sequence_blocks()\n");
     if (kavelon_write_output_file(&dt) != 0)
         return stage_failed(" ***ERROR: kavelon_write_output_file()\n");
     return 0;

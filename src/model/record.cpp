@@ -171,6 +171,8 @@ int kavelon_initialize(KAVELON *dt) {
     dt->R_cells = nullptr;
     dt->T_cells = nullptr;
     dt->states = nullptr;
+    dt->sequence = KAVELON_SEQUENCE_NONE;
+    dt->block_sequence = nullptr;
     return 0;
 }
 
@@ -269,6 +271,8 @@ void kavelon_release_tables(KAVELON *dt) {
     std::free(dt->T);
     std::free(dt->R_cells);
     std::free(dt->T_cells);
+    delete[] dt->block_sequence;
+    dt->block_sequence = nullptr;
     dt->design_activity_name = dt->design_data_name = dt->constraint_name = dt->output_name = nullptr;
     dt->P = dt->Q = dt->R = dt->T = nullptr;
     dt->P_cells = dt->Q_cells = dt->R_cells = dt->T_cells = nullptr;

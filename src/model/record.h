@@ -112,6 +112,32 @@ enum : int32_t {
     KAVELON_FORMAT_DSM = 3  // the partitioned matrix alone, readable back as input
 };
 
+// Sequencing objectives held in KAVELON::sequence: none, "-s" (fewest inputs
+// to assume) and "-sDIST" (smallest feedback distance).
+enum : int32_t { KAVELON_SEQUENCE_NONE = 0, KAVELON_SEQUENCE_INPUTS = 1, KAVELON_SEQUENCE_DISTANCE = 2 };
+
+// How a block's order was found: every part by the exact method (or a part
+// of one row), a topological order of a block without cycles, or at least
+// one part by the heuristic.
+enum : int32_t { KAVELON_METHOD_EXACT = 0, KAVELON_METHOD_TOPOLOGICAL = 1, KAVELON_METHOD_HEURISTIC = 2 };
+
+// The sequencing result of one block. A feedback mark is an in-block
+// dependency of a row on a row placed after it (an input to assume); its
+// distance is how many rows later that row stands.
+struct BLOCKSEQ {
+    int32_t method;            // KAVELON_METHOD_*
+    int32_t optimal;           // 1 when proven optimal
+    int32_t memory_fallback;   // 1 when the exact method could not have its memory
+    int64_t strong_inputs;     // strong feedback marks
+    int64_t weak_inputs;       // weak and ICD feedback marks
+    int64_t strong_distance;   // total distance of the strong ones
+    int64_t weak_distance;     // total distance of the weak and ICD ones
+    // A lower bound of the objective's three criteria, compared in order:
+    // "-s" strong inputs, weak/ICD inputs, total distance; "-sDIST" strong
+    // distance, weak/ICD distance, inputs. No order of the block is below it.
+    int64_t bound[3];
+};
+
 // Ordering state of one activity.
 struct ACTSTATE {
     int32_t block_order;          // block number, 0 while unassigned
@@ -161,6 +187,8 @@ struct KAVELON {
     KAVCELL *R_cells;
     KAVCELL *T_cells;
     ACTSTATE *states;
+    int32_t sequence;              // KAVELON_SEQUENCE_*, from "-s"
+    BLOCKSEQ *block_sequence;      // nblock results once sequenced, else nullptr
 };
 
 // Run record.

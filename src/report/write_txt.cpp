@@ -72,6 +72,46 @@ void write_dependency(const KAVELON *dt, FILE *out, int i, int j, char code) {
     }
 }
 
+// With "-s": how many inputs the block's order leaves to assume, their
+// distance, and whether the order is proven best.
+void write_sequence_summary(const KAVELON *dt, FILE *out, int block) {
+    if (dt->block_sequence == nullptr || block < 1 || block > dt->nblock) return;
+    const BLOCKSEQ *s = &dt->block_sequence[block - 1];
+    const bool by_distance = dt->sequence == KAVELON_SEQUENCE_DISTANCE;
+    std::fprintf(out,
+                 "   Sequence (%s): %lld strong and %lld weak/ICD inputs to assume, "
+                 "feedback distance %lld (strong %lld, weak/ICD %lld)\n",
+                 by_distance ? "smallest feedback distance" : "fewest inputs to assume",
+                 static_cast<long long>(s->strong_inputs), static_cast<long long>(s->weak_inputs),
+                 static_cast<long long>(s->strong_distance + s->weak_distance),
+                 static_cast<long long>(s->strong_distance), static_cast<long long>(s->weak_distance));
+    if (s->memory_fallback != 0)
+        std::fprintf(out, "   Too little memory for the exact method: the order comes from the heuristic\n");
+    if (s->optimal != 0) {
+        std::fprintf(out, "   This order is optimal\n\n");
+    } else if (by_distance) {
+        std::fprintf(out,
+                     "   Not proven optimal; lower bound: strong distance %lld, weak/ICD distance "
+                     "%lld, %lld inputs\n\n",
+                     static_cast<long long>(s->bound[0]), static_cast<long long>(s->bound[1]),
+                     static_cast<long long>(s->bound[2]));
+    } else {
+        std::fprintf(out,
+                     "   Not proven optimal; lower bound: %lld strong and %lld weak/ICD inputs, "
+                     "feedback distance %lld\n\n",
+                     static_cast<long long>(s->bound[0]), static_cast<long long>(s->bound[1]),
+                     static_cast<long long>(s->bound[2]));
+    }
+}
+
+// With "-s": marks the dependency of row i on row j as an input to assume
+// when row j is of the same block and placed after row i.
+void write_assumed_input(const KAVELON *dt, FILE *out, int i, int j, char code) {
+    if (j <= i || dt->d[j]->block_order != dt->d[i]->block_order) return;
+    if (code != DEP_STRONG && code != DEP_WEAK && code != DEP_ICD) return;
+    std::fprintf(out, "         ^ input to assume (feedback distance %d)\n", j - i);
+}
+
 void write_blocks(const KAVELON *dt, FILE *out) {
     int heading_block = -1;
     for (int i = 0; i < dt->n; i++) {
@@ -85,13 +125,16 @@ void write_blocks(const KAVELON *dt, FILE *out) {
                 // "activites" as spelt: fixed wording that callers rely on.
                 std::fprintf(out, "   All design activites of the block must be solved together\n\n");
             }
+            if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence_summary(dt, out, s->block_order);
             heading_block = s->block_order;
         }
         std::fprintf(out, "\n   Design Activity %s Produces Data %s and depends on:\n",
                      dt->design_activity_name[i], dt->design_data_name[i]);
         const KAVROW &row = dt->P[i];
-        for (int32_t t = 0; t < row.count; t++)
+        for (int32_t t = 0; t < row.count; t++) {
             write_dependency(dt, out, i, row.cell[t].col, row.cell[t].code);
+            if (dt->sequence != KAVELON_SEQUENCE_NONE) write_assumed_input(dt, out, i, row.cell[t].col, row.cell[t].code);
+        }
     }
 }
 

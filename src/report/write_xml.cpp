@@ -40,8 +40,59 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     }
 }
 
-void close_block(FILE *out, int size) {
-    std::fprintf(out, "<block_size>%d</block_size>\n</block>\n", size);
+// With "-s": the block's sequencing result after its size, with one
+// element per input to assume (a dependency of a row on a later row of the
+// block).
+void write_sequence(const KAVELON *dt, FILE *out, int first, int end) {
+    const int block = dt->d[first]->block_order;
+    if (dt->block_sequence == nullptr || block < 1 || block > dt->nblock) return;
+    const BLOCKSEQ *s = &dt->block_sequence[block - 1];
+    const bool by_distance = dt->sequence == KAVELON_SEQUENCE_DISTANCE;
+    static const char *const methods[] = {"exact", "topological", "heuristic"};
+    std::fprintf(out, "<sequence>\n");
+    std::fprintf(out, "<objective>%s</objective>\n", by_distance ? "smallest_distance" : "fewest_inputs");
+    std::fprintf(out, "<method>%s</method>\n",
+                 s->method >= 0 && s->method <= 2 ? methods[s->method] : "heuristic");
+    if (s->memory_fallback != 0) std::fprintf(out, "<exact_method_memory>insufficient</exact_method_memory>\n");
+    std::fprintf(out, "<strong_inputs>%lld</strong_inputs>\n", static_cast<long long>(s->strong_inputs));
+    std::fprintf(out, "<weak_icd_inputs>%lld</weak_icd_inputs>\n", static_cast<long long>(s->weak_inputs));
+    std::fprintf(out, "<strong_distance>%lld</strong_distance>\n", static_cast<long long>(s->strong_distance));
+    std::fprintf(out, "<weak_icd_distance>%lld</weak_icd_distance>\n", static_cast<long long>(s->weak_distance));
+    std::fprintf(out, "<feedback_distance>%lld</feedback_distance>\n",
+                 static_cast<long long>(s->strong_distance + s->weak_distance));
+    std::fprintf(out, "<bound>\n");
+    if (by_distance) {
+        std::fprintf(out, "<strong_distance>%lld</strong_distance>\n", static_cast<long long>(s->bound[0]));
+        std::fprintf(out, "<weak_icd_distance>%lld</weak_icd_distance>\n", static_cast<long long>(s->bound[1]));
+        std::fprintf(out, "<inputs>%lld</inputs>\n", static_cast<long long>(s->bound[2]));
+    } else {
+        std::fprintf(out, "<strong_inputs>%lld</strong_inputs>\n", static_cast<long long>(s->bound[0]));
+        std::fprintf(out, "<weak_icd_inputs>%lld</weak_icd_inputs>\n", static_cast<long long>(s->bound[1]));
+        std::fprintf(out, "<feedback_distance>%lld</feedback_distance>\n", static_cast<long long>(s->bound[2]));
+    }
+    std::fprintf(out, "</bound>\n");
+    std::fprintf(out, "<optimal>%s</optimal>\n", s->optimal != 0 ? "yes" : "no");
+    for (int i = first; i < end; i++) {
+        const KAVROW &row = dt->P[i];
+        for (int32_t t = kavelon_first_cell_from(&row, i + 1); t < row.count && row.cell[t].col < end; t++) {
+            const int j = row.cell[t].col;
+            const char code = row.cell[t].code;
+            const char *kind = code == DEP_STRONG ? "strong" : code == DEP_WEAK ? "weak" : code == DEP_ICD ? "icd" : nullptr;
+            if (kind == nullptr) continue;
+            std::fprintf(out,
+                         "<assumed_input>\n<activity>%s</activity>\n<data>%s</data>\n<kind>%s</kind>\n"
+                         "<distance>%d</distance>\n</assumed_input>\n",
+                         dt->design_activity_name[i], dt->design_data_name[j], kind, j - i);
+        }
+    }
+    std::fprintf(out, "</sequence>\n");
+}
+
+// Closes the block of the rows before `end`.
+void close_block(const KAVELON *dt, FILE *out, int size, int end) {
+    std::fprintf(out, "<block_size>%d</block_size>\n", size);
+    if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence(dt, out, end - size, end);
+    std::fprintf(out, "</block>\n");
 }
 
 // A block runs over consecutive rows of the same block number; its number,
@@ -52,7 +103,7 @@ void write_blocks(const KAVELON *dt, FILE *out) {
     for (int i = 0; i < dt->n; i++) {
         const ACTSTATE *s = dt->d[i];
         if (s->block_order != open_block) {
-            if (open_block != -1) close_block(out, size);
+            if (open_block != -1) close_block(dt, out, size, i);
             open_block = s->block_order;
             std::fprintf(out, "<block>\n");
             std::fprintf(out, "<block_number>%d</block_number>\n", s->block_order);
@@ -71,7 +122,7 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         std::fprintf(out, "</design_activity>\n");
         size++;
     }
-    if (open_block != -1) close_block(out, size);
+    if (open_block != -1) close_block(dt, out, size, dt->n);
 }
 
 void write_outputs(const KAVELON *dt, FILE *out) {

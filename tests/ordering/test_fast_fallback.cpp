@@ -6,15 +6,18 @@
 #include <new>
 
 #include "ordering/ordering.h"
+#include "ordering/steps.h"
 #include "ordering/ordering_fixture.h"
 
 namespace {
-// While set, every allocation through operator new fails.
+// While set, every allocation through operator new fails; so does every one
+// above refuse_above bytes.
 bool refuse_memory = false;
+std::size_t refuse_above = static_cast<std::size_t>(-1);
 }  // namespace
 
 void *operator new(std::size_t size) {
-    if (refuse_memory) throw std::bad_alloc();
+    if (refuse_memory || size > refuse_above) throw std::bad_alloc();
     if (void *p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
@@ -49,4 +52,24 @@ TEST(FastOrderFallback, WithoutMemoryGivesTheSameResult) {
         EXPECT_EQ(without.d[i]->subblock_order, with.d[i]->subblock_order);
         EXPECT_EQ(without.d[i]->predecessor_block, with.d[i]->predecessor_block);
     }
+}
+
+// The exact sequencing of a block needs a table of 2^n words; without it the
+// heuristic orders the block, and the result says so.
+TEST(SequenceFallback, WithoutTheExactTableTheHeuristicOrders) {
+    // A strong ring of 20 rows, each row needing the one before it, placed
+    // backwards: one input must be assumed, the bound proves it.
+    const int n = 20;
+    SEQGRAPH g;
+    g.n = n;
+    for (int i = 0; i < n; i++) g.marks.push_back({i, (i + 1) % n, 1});
+    refuse_above = std::size_t{1} << 20;
+    SEQRESULT r;
+    kavelon_order_block(&g, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &r);
+    refuse_above = static_cast<std::size_t>(-1);
+    EXPECT_EQ(r.sequence.memory_fallback, 1);
+    EXPECT_EQ(r.sequence.method, KAVELON_METHOD_HEURISTIC);
+    EXPECT_EQ(r.sequence.strong_inputs, 1);
+    EXPECT_EQ(r.sequence.strong_distance, n - 1);
+    EXPECT_EQ(r.sequence.optimal, 1);
 }
