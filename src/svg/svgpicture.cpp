@@ -300,7 +300,7 @@ double swatch_width(const SVGLAYOUT *l, LEGENDSWATCH swatch) {
 // What the sample block name of the legend says.
 std::string legend_block_words(const SVGLAYOUT *l) {
     std::string words = l->block_index ? "block index: block 3, its predecessor block 2" : "block 3, its predecessor block 2";
-    if (l->sequenced) words += ", 1 input its optimal order must assume (feedback)";
+    if (l->sequenced) words += ", its order assumes 1 input (a feedback mark)";
     if (l->block_index) words += ", its rows";
     return words;
 }
