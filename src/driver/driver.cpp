@@ -136,6 +136,11 @@ int kavelon_read_xml_file(KAVELON *dt) {
         std::fclose(in);
         return result;
     }
+    // An XML file names its providers by data item, so there is nothing to
+    // transpose; say so rather than let the option pass for applied.
+    if (dt->transpose == 1)
+        std::fprintf(stderr, " *** WARNING: -t applies to CSV matrices only; ignored for (%s)\n",
+                     dt->xml_filename);
     int errflag = 0;
     dt->entities = readfile_text_XMLENTITY(in, &errflag, &dt->text_after);
     dt->root = document_root(dt->entities);
