@@ -32,7 +32,15 @@ char dependency_code(const char *element_name) {
 }
 
 bool is_dependency(const XMLENTITY *e) {
-    return same(e->name, "strong") || same(e->name, "weak") || same(e->name, "icd");
+    // Every element of a large model passes here; the first letter picks the
+    // one name worth comparing.
+    if (e->name == nullptr) return false;
+    switch (e->name[0]) {
+        case 's': return same(e->name, "strong");
+        case 'w': return same(e->name, "weak");
+        case 'i': return same(e->name, "icd");
+        default: return false;
+    }
 }
 
 // Header values and counts; every unrecognised child of the root is warned of.
@@ -123,42 +131,59 @@ void read_names(const KAVELON *dt, const char *kind, const char *tag, char **tab
 
 // Entries of a name table grouped by name, so that equal names are found
 // without comparing every pair. An open-addressing table holds one slot per
-// distinct name: its text, a tag from its hash and its lowest index (a
-// slot's text is none while the slot is free). next_same[k] is the next
+// distinct name: a tag from its hash, its lowest index and its first bytes
+// (a slot's index is -1 while the slot is free). next_same[k] is the next
 // higher index holding the name of entry k, or -1; last[k] the highest index
 // of the name whose lowest index is k. Entries that are none take part in
-// nothing. Large models look up millions of dependencies, so a lookup reads
-// one slot and, on a tag that matches, the text it stands for.
+// nothing. Large models look up millions of dependencies in random order, so
+// a lookup of a name shorter than a slot's head reads that one slot and
+// nothing else; a longer name compares the rest of its text too.
+constexpr size_t kHeadBytes = 24;
+
 struct NameSlot {
-    const char *text;
     uint32_t tag;
     int32_t first;
+    char head[kHeadBytes];  // the name's first bytes, padded with NULs
 };
+static_assert(sizeof(NameSlot) == 32, "two slots to a cache line");
 
 struct NameIndex {
     std::vector<NameSlot> slots;  // a power of two, at least twice the names
     std::vector<int> next_same;
     std::vector<int> last;
+    char *const *names = nullptr;  // the table indexed
 };
 
-// FNV-1a over the bytes of a name, up to its terminator.
-uint64_t name_hash(const char *name) {
+// FNV-1a over the bytes of a name, up to its terminator, whose place it
+// gives too.
+uint64_t name_hash(const char *name, size_t *length) {
     uint64_t h = 0xcbf29ce484222325ULL;
-    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c != 0; c++) {
+    const unsigned char *c = reinterpret_cast<const unsigned char *>(name);
+    for (; *c != 0; c++) {
         h ^= *c;
         h *= 0x100000001b3ULL;
     }
+    *length = static_cast<size_t>(c - reinterpret_cast<const unsigned char *>(name));
     return h;
+}
+
+// Whether the slot holds the name of the given length. A stored name
+// shorter than the head ends in it with a NUL, where a longer one does not.
+bool slot_holds(const NameIndex &index, const NameSlot &slot, const char *name, size_t length) {
+    if (length < kHeadBytes) return std::memcmp(slot.head, name, length + 1) == 0;
+    return std::memcmp(slot.head, name, kHeadBytes) == 0 &&
+           std::strcmp(index.names[slot.first] + kHeadBytes, name + kHeadBytes) == 0;
 }
 
 // The slot holding `name`, or the free slot where it belongs.
 size_t find_slot(const NameIndex &index, const char *name) {
-    const uint64_t h = name_hash(name);
+    size_t length = 0;
+    const uint64_t h = name_hash(name, &length);
     const uint32_t tag = static_cast<uint32_t>(h >> 32);
     const size_t mask = index.slots.size() - 1;
     size_t at = static_cast<size_t>(h) & mask;
-    while (index.slots[at].text != nullptr &&
-           (index.slots[at].tag != tag || std::strcmp(index.slots[at].text, name) != 0))
+    while (index.slots[at].first >= 0 &&
+           (index.slots[at].tag != tag || !slot_holds(index, index.slots[at], name, length)))
         at = (at + 1) & mask;
     return at;
 }
@@ -166,14 +191,19 @@ size_t find_slot(const NameIndex &index, const char *name) {
 void build_name_index(char *const *table, int count, NameIndex &index) {
     size_t size = 2;
     while (size < 2 * static_cast<size_t>(count)) size *= 2;
-    index.slots.assign(size, NameSlot{nullptr, 0, -1});
+    index.slots.assign(size, NameSlot{0, -1, {}});
     index.next_same.assign(static_cast<size_t>(count), -1);
     index.last.assign(static_cast<size_t>(count), -1);
+    index.names = table;
     for (int k = 0; k < count; k++) {
         if (table[k] == nullptr) continue;
         NameSlot &slot = index.slots[find_slot(index, table[k])];
-        if (slot.text == nullptr) {
-            slot = NameSlot{table[k], static_cast<uint32_t>(name_hash(table[k]) >> 32), k};
+        if (slot.first < 0) {
+            size_t length = 0;
+            slot.tag = static_cast<uint32_t>(name_hash(table[k], &length) >> 32);
+            slot.first = k;
+            // A free slot's head is all NULs already.
+            std::memcpy(slot.head, table[k], length < kHeadBytes ? length : kHeadBytes);
             index.last[k] = k;
         } else {
             index.next_same[index.last[slot.first]] = k;
