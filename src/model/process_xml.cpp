@@ -322,10 +322,23 @@ void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere, after a message naming the
 // consumer's kind and name, the element's name and its text.
+// Asks for the slots the data index will read for the consumer's children
+// before they are looked up: names of a large model hash all over the
+// index, and each lookup would otherwise wait for memory in turn.
+void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
+    const size_t mask = index.slots.size() - 1;
+    for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
+        if (c->text == nullptr) continue;
+        size_t length = 0;
+        __builtin_prefetch(&index.slots[static_cast<size_t>(name_hash(c->text, &length)) & mask]);
+    }
+}
+
 bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
                         KAVROW *activity_row, KAVROW *constraint_row, const Consumer &who,
                         KindsNamed &named) {
     bool all_found = true;
+    prefetch_slots(index.data, consumer);
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);

@@ -59,7 +59,8 @@ void free_XMLENTITY(XMLENTITY *entity) {
 char *xmlcopystring(const char *s) {
     if (s == nullptr) return nullptr;
     const size_t len = std::strlen(s);
-    auto *copy = static_cast<char *>(std::calloc(len + 1, 1));
+    // Every byte is written below, the terminator included.
+    auto *copy = static_cast<char *>(std::malloc(len + 1));
     if (copy == nullptr) {
         std::fprintf(stderr, " *** ERROR: Out of Memory in xmlcopystring()\n");
         std::exit(1);
