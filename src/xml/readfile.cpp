@@ -345,16 +345,19 @@ bool read_content_step(FILE *in, WorkBuffer *buffer, OpenStack *stack) {
         open->flag = XMLERR_OVERRUN;
         return true;
     }
-    const int c = next_char(in);
+    // A run of plain characters is read here at once; one that fills the
+    // content leaves the overrun to the next step.
+    int c = next_char(in);
+    while (c != EOF && c != '<') {
+        buffer_add(&open->content, c);
+        if (open->content.length >= kWorkBufferSize) return false;
+        c = next_char(in);
+    }
     if (c == EOF) {
         open->flag = XMLERR_EOF;
         open->element->text = buffer_copy(&open->content);
         trace("{EOF in tag <%s> in fget_XMLENTITY: *errflag = %d}\n", open->element->name, open->flag);
         return true;
-    }
-    if (c != '<') {
-        buffer_add(&open->content, c);
-        return false;
     }
     int child_flag = XMLERR_NONE;
     bool opened = false;
