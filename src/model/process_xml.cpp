@@ -322,9 +322,9 @@ void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere, after a message naming the
 // consumer's kind and name, the element's name and its text.
-// Asks for the slots the data index will read for the consumer's children
-// before they are looked up: names of a large model hash all over the
-// index, and each lookup would otherwise wait for memory in turn.
+// Asks for the slots the data index will read for the consumer's children,
+// one consumer before they are looked up: names of a large model hash all
+// over the index, and each lookup would otherwise wait for memory in turn.
 void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
     const size_t mask = index.slots.size() - 1;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
@@ -338,7 +338,7 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
                         KAVROW *activity_row, KAVROW *constraint_row, const Consumer &who,
                         KindsNamed &named) {
     bool all_found = true;
-    prefetch_slots(index.data, consumer);
+    if (consumer->next != nullptr) prefetch_slots(index.data, consumer->next);
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);
