@@ -282,39 +282,51 @@ struct Consumer {
     const char *name;
 };
 
-// Element name of the dependency that last named each data item of one
-// consumer, so that a dependency overwritten by a later one is not lost
-// without a word. Kept by column for the activities' data items and the
-// constraints, and cleared after each consumer through the columns it
-// touched, so a large model costs no allocation per consumer.
+// Code of the dependency that last named each data item of one consumer,
+// so that a dependency overwritten by a later one is not lost without a
+// word. Kept by column for the activities' data items and the constraints,
+// one byte each so that a large model's table stays in the cache, and
+// cleared after each consumer through the columns it touched, so a large
+// model costs no allocation per consumer. 0 is a column not named yet.
 struct KindsNamed {
-    std::vector<const char *> activity;    // by column of P or R
-    std::vector<const char *> constraint;  // by column of Q or T
-    std::vector<const char **> touched;
+    std::vector<char> activity;    // by column of P or R
+    std::vector<char> constraint;  // by column of Q or T
+    std::vector<char *> touched;
 };
 
 void forget_kinds(KindsNamed &named) {
-    for (const char **slot : named.touched) *slot = nullptr;
+    for (char *slot : named.touched) *slot = 0;
     named.touched.clear();
 }
 
-void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
-                     const char *&earlier, const XMLENTITY *c) {
-    if (earlier == nullptr) {
-        earlier = c->name;
+// The name of the dependency element a code comes from; a dependency
+// element is exactly one of the three.
+const char *dependency_element(char code) {
+    switch (code) {
+        case DEP_STRONG: return "strong";
+        case DEP_ICD: return "icd";
+        default: return "weak";
+    }
+}
+
+void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named, char &earlier,
+                     const XMLENTITY *c) {
+    const char code = dependency_code(c->name);
+    if (earlier == 0) {
+        earlier = code;
         named.touched.push_back(&earlier);
         return;
     }
-    if (!same(earlier, c->name)) {
+    if (earlier != code) {
         std::fprintf(stderr,
                      " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
                      "counts\n",
-                     who.kind, xmlnulltext(who.name), c->text, c->name, earlier);
+                     who.kind, xmlnulltext(who.name), c->text, c->name, dependency_element(earlier));
     } else if (dt->warnings == 1) {
         std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
                      who.index, xmlnulltext(who.name), c->text, c->name);
     }
-    earlier = c->name;
+    earlier = code;
 }
 
 // Enters every dependency element under `consumer` into its row of the
@@ -367,8 +379,8 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
                            KAVROW *constraint_rows, int32_t count, char *const *names,
                            int *result) {
     KindsNamed named;
-    named.activity.assign(static_cast<size_t>(dt->n), nullptr);
-    named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), nullptr);
+    named.activity.assign(static_cast<size_t>(dt->n), 0);
+    named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), 0);
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;

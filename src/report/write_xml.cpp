@@ -27,6 +27,7 @@ void collect_names(ColumnNames &names, char *const *table, int32_t count) {
         names.start.reserve(static_cast<size_t>(count) + 1);
         names.start.push_back(0);
         for (int32_t j = 0; j < count; j++) {
+            if (j + 8 < count && table[j + 8] != nullptr) __builtin_prefetch(table[j + 8]);
             const char *name = xmlnulltext(table[j]);
             names.text.insert(names.text.end(), name, name + std::strlen(name));
             names.start.push_back(names.text.size());
@@ -170,6 +171,11 @@ void write_blocks(const KAVELON *dt, FILE *out, const DependencyNames &names) {
                 std::fprintf(out, "<block_type>dependent</block_type>\n");
             }
             size = 0;
+        }
+        // Rows are in block order, their names wherever they were read.
+        if (i + 4 < dt->n) {
+            if (dt->design_activity_name[i + 4] != nullptr) __builtin_prefetch(dt->design_activity_name[i + 4]);
+            if (dt->design_data_name[i + 4] != nullptr) __builtin_prefetch(dt->design_data_name[i + 4]);
         }
         // "<design_activity>\n<name>%s</name>\n<data>%s</data>\n", without
         // formatting a million times over.
