@@ -100,8 +100,18 @@ void read_activity_names(KAVELON *dt, int *result) {
     int i = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, "design_activity")) continue;
-        dt->design_activity_name[i] = last_child_text(c, "name");
-        dt->design_data_name[i] = last_child_text(c, "data");
+        // One walk over the children finds both: the last of each counts.
+        char *name = nullptr;
+        char *data = nullptr;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
+            if (same(e->name, "name")) {
+                name = e->text;
+            } else if (same(e->name, "data")) {
+                data = e->text;
+            }
+        }
+        dt->design_activity_name[i] = name;
+        dt->design_data_name[i] = data;
         if (dt->design_activity_name[i] == nullptr) {
             std::fprintf(stderr, " *** ERROR: missing <name> tag for design_activity number %d\n", i);
             *result = 1;

@@ -74,7 +74,7 @@ void xmltrimstring(char *s) {
     const char *start = s;
     while (*start != '\0' && xmlisspace(static_cast<unsigned char>(*start))) start++;
     const size_t len = std::strlen(start);
-    std::memmove(s, start, len + 1);
+    if (start != s) std::memmove(s, start, len + 1);
     // The first character is not white space (or the string is empty), so
     // the backward scan stops at it at the latest.
     for (size_t i = len; i > 0 && xmlisspace(static_cast<unsigned char>(s[i - 1])); i--) {
