@@ -350,11 +350,6 @@ void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named, 
     earlier = code;
 }
 
-// Enters every dependency element under `consumer` into its row of the
-// activity matrix (P or R) or, failing that, of the constraint matrix (Q or
-// T). Activities' data items win over constraints of the same name. Returns
-// false when some item was found nowhere, after a message naming the
-// consumer's kind and name, the element's name and its text.
 // Asks for the slots the data index will read for the consumer's children,
 // one consumer before they are looked up: names of a large model hash all
 // over the index, and each lookup would otherwise wait for memory in turn.
@@ -367,6 +362,11 @@ void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
     }
 }
 
+// Enters every dependency element under `consumer` into its row of the
+// activity matrix (P or R) or, failing that, of the constraint matrix (Q or
+// T). Activities' data items win over constraints of the same name. Returns
+// false when some item was found nowhere, after a message naming the
+// consumer's kind and name, the element's name and its text.
 bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
                         KAVROW *activity_row, KAVROW *constraint_row, const Consumer &who,
                         KindsNamed &named) {
