@@ -141,6 +141,10 @@ int kavelon_read_xml_file(KAVELON *dt) {
     if (dt->transpose == 1)
         std::fprintf(stderr, " *** WARNING: -t applies to CSV matrices only; ignored for (%s)\n",
                      dt->xml_filename);
+    // A large input is read a quarter megabyte per system call rather than
+    // a few kilobytes.
+    static char buffer[1 << 18];
+    std::setvbuf(in, buffer, _IOFBF, sizeof buffer);
     int errflag = 0;
     dt->entities = readfile_text_XMLENTITY(in, &errflag, &dt->text_after);
     dt->root = document_root(dt->entities);

@@ -19,7 +19,8 @@ const char *const kRootName = "design_process";
 
 // Element names and item names compare as exact bytes; none equals nothing.
 bool same(const char *a, const char *b) {
-    return a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
+    // Most names compared differ in their first byte.
+    return a != nullptr && b != nullptr && a[0] == b[0] && std::strcmp(a, b) == 0;
 }
 
 // Code of a dependency element, from the first letter of its name.
@@ -32,7 +33,15 @@ char dependency_code(const char *element_name) {
 }
 
 bool is_dependency(const XMLENTITY *e) {
-    return same(e->name, "strong") || same(e->name, "weak") || same(e->name, "icd");
+    // Every element of a large model passes here; the first letter picks the
+    // one name worth comparing.
+    if (e->name == nullptr) return false;
+    switch (e->name[0]) {
+        case 's': return same(e->name, "strong");
+        case 'w': return same(e->name, "weak");
+        case 'i': return same(e->name, "icd");
+        default: return false;
+    }
 }
 
 // Header values and counts; every unrecognised child of the root is warned of.
@@ -91,8 +100,18 @@ void read_activity_names(KAVELON *dt, int *result) {
     int i = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, "design_activity")) continue;
-        dt->design_activity_name[i] = last_child_text(c, "name");
-        dt->design_data_name[i] = last_child_text(c, "data");
+        // One walk over the children finds both: the last of each counts.
+        char *name = nullptr;
+        char *data = nullptr;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
+            if (same(e->name, "name")) {
+                name = e->text;
+            } else if (same(e->name, "data")) {
+                data = e->text;
+            }
+        }
+        dt->design_activity_name[i] = name;
+        dt->design_data_name[i] = data;
         if (dt->design_activity_name[i] == nullptr) {
             std::fprintf(stderr, " *** ERROR: missing <name> tag for design_activity number %d\n", i);
             *result = 1;
@@ -123,42 +142,69 @@ void read_names(const KAVELON *dt, const char *kind, const char *tag, char **tab
 
 // Entries of a name table grouped by name, so that equal names are found
 // without comparing every pair. An open-addressing table holds one slot per
-// distinct name: its text, a tag from its hash and its lowest index (a
-// slot's text is none while the slot is free). next_same[k] is the next
+// distinct name: a tag from its hash, its lowest index and its first bytes
+// (a slot's index is -1 while the slot is free). next_same[k] is the next
 // higher index holding the name of entry k, or -1; last[k] the highest index
 // of the name whose lowest index is k. Entries that are none take part in
-// nothing. Large models look up millions of dependencies, so a lookup reads
-// one slot and, on a tag that matches, the text it stands for.
+// nothing. Large models look up millions of dependencies in random order, so
+// a lookup of a name shorter than a slot's head reads that one slot and
+// nothing else; a longer name compares the rest of its text too.
+constexpr size_t kHeadBytes = 24;
+
 struct NameSlot {
-    const char *text;
     uint32_t tag;
     int32_t first;
+    char head[kHeadBytes];  // the name's first bytes, padded with NULs
 };
+static_assert(sizeof(NameSlot) == 32, "two slots to a cache line");
 
 struct NameIndex {
     std::vector<NameSlot> slots;  // a power of two, at least twice the names
     std::vector<int> next_same;
     std::vector<int> last;
+    char *const *names = nullptr;  // the table indexed
 };
 
-// FNV-1a over the bytes of a name, up to its terminator.
-uint64_t name_hash(const char *name) {
-    uint64_t h = 0xcbf29ce484222325ULL;
-    for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c != 0; c++) {
-        h ^= *c;
-        h *= 0x100000001b3ULL;
+// A hash of the bytes of a name, up to its terminator, whose place it gives
+// too. The name is taken eight bytes at a time, so a lookup costs little
+// beyond reading the name once.
+uint64_t name_hash(const char *name, size_t *length) {
+    const size_t n = std::strlen(name);
+    *length = n;
+    uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
+    size_t at = 0;
+    for (; at + 8 <= n; at += 8) {
+        uint64_t word;
+        std::memcpy(&word, name + at, 8);
+        h = (h ^ word) * 0xff51afd7ed558ccdULL;
+        h ^= h >> 32;
     }
+    uint64_t tail = 0;
+    std::memcpy(&tail, name + at, n - at);
+    h = (h ^ tail) * 0xc4ceb9fe1a85ec53ULL;
+    h ^= h >> 29;
+    h *= 0xbf58476d1ce4e5b9ULL;
+    h ^= h >> 32;
     return h;
+}
+
+// Whether the slot holds the name of the given length. A stored name
+// shorter than the head ends in it with a NUL, where a longer one does not.
+bool slot_holds(const NameIndex &index, const NameSlot &slot, const char *name, size_t length) {
+    if (length < kHeadBytes) return std::memcmp(slot.head, name, length + 1) == 0;
+    return std::memcmp(slot.head, name, kHeadBytes) == 0 &&
+           std::strcmp(index.names[slot.first] + kHeadBytes, name + kHeadBytes) == 0;
 }
 
 // The slot holding `name`, or the free slot where it belongs.
 size_t find_slot(const NameIndex &index, const char *name) {
-    const uint64_t h = name_hash(name);
+    size_t length = 0;
+    const uint64_t h = name_hash(name, &length);
     const uint32_t tag = static_cast<uint32_t>(h >> 32);
     const size_t mask = index.slots.size() - 1;
     size_t at = static_cast<size_t>(h) & mask;
-    while (index.slots[at].text != nullptr &&
-           (index.slots[at].tag != tag || std::strcmp(index.slots[at].text, name) != 0))
+    while (index.slots[at].first >= 0 &&
+           (index.slots[at].tag != tag || !slot_holds(index, index.slots[at], name, length)))
         at = (at + 1) & mask;
     return at;
 }
@@ -166,14 +212,19 @@ size_t find_slot(const NameIndex &index, const char *name) {
 void build_name_index(char *const *table, int count, NameIndex &index) {
     size_t size = 2;
     while (size < 2 * static_cast<size_t>(count)) size *= 2;
-    index.slots.assign(size, NameSlot{nullptr, 0, -1});
+    index.slots.assign(size, NameSlot{0, -1, {}});
     index.next_same.assign(static_cast<size_t>(count), -1);
     index.last.assign(static_cast<size_t>(count), -1);
+    index.names = table;
     for (int k = 0; k < count; k++) {
         if (table[k] == nullptr) continue;
         NameSlot &slot = index.slots[find_slot(index, table[k])];
-        if (slot.text == nullptr) {
-            slot = NameSlot{table[k], static_cast<uint32_t>(name_hash(table[k]) >> 32), k};
+        if (slot.first < 0) {
+            size_t length = 0;
+            slot.tag = static_cast<uint32_t>(name_hash(table[k], &length) >> 32);
+            slot.first = k;
+            // A free slot's head is all NULs already.
+            std::memcpy(slot.head, table[k], length < kHeadBytes ? length : kHeadBytes);
             index.last[k] = k;
         } else {
             index.next_same[index.last[slot.first]] = k;
@@ -252,39 +303,63 @@ struct Consumer {
     const char *name;
 };
 
-// Element name of the dependency that last named each data item of one
-// consumer, so that a dependency overwritten by a later one is not lost
-// without a word. Kept by column for the activities' data items and the
-// constraints, and cleared after each consumer through the columns it
-// touched, so a large model costs no allocation per consumer.
+// Code of the dependency that last named each data item of one consumer,
+// so that a dependency overwritten by a later one is not lost without a
+// word. Kept by column for the activities' data items and the constraints,
+// one byte each so that a large model's table stays in the cache, and
+// cleared after each consumer through the columns it touched, so a large
+// model costs no allocation per consumer. 0 is a column not named yet.
 struct KindsNamed {
-    std::vector<const char *> activity;    // by column of P or R
-    std::vector<const char *> constraint;  // by column of Q or T
-    std::vector<const char **> touched;
+    std::vector<char> activity;    // by column of P or R
+    std::vector<char> constraint;  // by column of Q or T
+    std::vector<char *> touched;
 };
 
 void forget_kinds(KindsNamed &named) {
-    for (const char **slot : named.touched) *slot = nullptr;
+    for (char *slot : named.touched) *slot = 0;
     named.touched.clear();
 }
 
-void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named,
-                     const char *&earlier, const XMLENTITY *c) {
-    if (earlier == nullptr) {
-        earlier = c->name;
+// The name of the dependency element a code comes from; a dependency
+// element is exactly one of the three.
+const char *dependency_element(char code) {
+    switch (code) {
+        case DEP_STRONG: return "strong";
+        case DEP_ICD: return "icd";
+        default: return "weak";
+    }
+}
+
+void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named, char &earlier,
+                     const XMLENTITY *c) {
+    const char code = dependency_code(c->name);
+    if (earlier == 0) {
+        earlier = code;
         named.touched.push_back(&earlier);
         return;
     }
-    if (!same(earlier, c->name)) {
+    if (earlier != code) {
         std::fprintf(stderr,
                      " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
                      "counts\n",
-                     who.kind, xmlnulltext(who.name), c->text, c->name, earlier);
+                     who.kind, xmlnulltext(who.name), c->text, c->name, dependency_element(earlier));
     } else if (dt->warnings == 1) {
         std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
                      who.index, xmlnulltext(who.name), c->text, c->name);
     }
-    earlier = c->name;
+    earlier = code;
+}
+
+// Asks for the slots the data index will read for the consumer's children,
+// one consumer before they are looked up: names of a large model hash all
+// over the index, and each lookup would otherwise wait for memory in turn.
+void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
+    const size_t mask = index.slots.size() - 1;
+    for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
+        if (c->text == nullptr) continue;
+        size_t length = 0;
+        __builtin_prefetch(&index.slots[static_cast<size_t>(name_hash(c->text, &length)) & mask]);
+    }
 }
 
 // Enters every dependency element under `consumer` into its row of the
@@ -296,6 +371,7 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
                         KAVROW *activity_row, KAVROW *constraint_row, const Consumer &who,
                         KindsNamed &named) {
     bool all_found = true;
+    if (consumer->next != nullptr) prefetch_slots(index.data, consumer->next);
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const int j = first_named(index.data, c->text);
@@ -324,8 +400,8 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
                            KAVROW *constraint_rows, int32_t count, char *const *names,
                            int *result) {
     KindsNamed named;
-    named.activity.assign(static_cast<size_t>(dt->n), nullptr);
-    named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), nullptr);
+    named.activity.assign(static_cast<size_t>(dt->n), 0);
+    named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), 0);
     int k = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (!same(c->name, kind)) continue;

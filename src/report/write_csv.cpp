@@ -1,6 +1,8 @@
 // The CSV report: header lines, then the whole matrix with constraints and
 // outputs. Each matrix line is put together in memory and written at once.
+#include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -11,6 +13,8 @@ namespace {
 // A double quote inside a quoted field is written twice, the CSV way, so that
 // a name holding one cannot shift the fields of its line.
 std::string doubled_quotes(const char *value) {
+    // Most names hold none, and are taken whole.
+    if (std::strchr(value, '"') == nullptr) return std::string(value);
     std::string text;
     for (const char *c = value; *c != '\0'; c++) {
         if (*c == '"') text += '"';
@@ -45,10 +49,19 @@ void append_codes(std::string &line, const KAVROW &row, int from, int to) {
     const size_t start = line.size();
     line.resize(start + 2 * static_cast<size_t>(to - from));
     char *field = &line[start];
-    for (int j = 0; j < to - from; j++) {
-        field[2 * j] = ',';
-        field[2 * j + 1] = DEP_NONE;
-    }
+    // The empty fields are copied from a stretch of them, a row of a large
+    // matrix being millions of bytes.
+    static const std::string no_codes = [] {
+        std::string pattern;
+        for (int j = 0; j < 2048; j++) {
+            pattern += ',';
+            pattern += DEP_NONE;
+        }
+        return pattern;
+    }();
+    const size_t bytes = 2 * static_cast<size_t>(to - from);
+    for (size_t done = 0; done < bytes; done += no_codes.size())
+        std::memcpy(field + done, no_codes.data(), std::min(no_codes.size(), bytes - done));
     for (int32_t t = kavelon_first_cell_from(&row, from); t < row.count && row.cell[t].col < to; t++)
         field[2 * (row.cell[t].col - from) + 1] = row.cell[t].code;
 }

@@ -1,5 +1,8 @@
 // The text report: header, activity table and one section per block.
+#include <algorithm>
 #include <cstring>
+#include <new>
+#include <vector>
 
 #include "report/report.h"
 
@@ -24,19 +27,65 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "File Creation Time  = %s\n", stamp != nullptr ? stamp : "unknown\n");
 }
 
+// One line of the table written piece by piece, for a model whose table
+// cannot be put together in memory.
+void write_table_line(const KAVELON *dt, FILE *out, int i) {
+    const ACTSTATE *s = dt->d[i];
+    char activity[21];
+    char data[21];
+    cut_name(activity, dt->design_activity_name[i]);
+    cut_name(data, dt->design_data_name[i]);
+    std::fprintf(out, " %3d %20s %20s %2d %2d %2d ", i, activity, data, s->block_order,
+                 s->subblock_order, s->predecessor_block);
+    kavelon_write_codes(out, &dt->P[i], dt->n, i);
+    std::fputc('\n', out);
+}
+
+// Room for the fixed part of a table line: a blank, three numbers of at most
+// 11 characters, two names of 20 and their blanks, and a terminator.
+constexpr size_t kLinePrefixRoom = 128;
+
 // One line per activity; the diagonal shows 'X' whatever the row holds.
+// The table of a large model runs to hundreds of megabytes, so its lines
+// are put together in one block of memory, several at a time, and written
+// with one call: a codes row formatted or copied piece by piece would cost
+// more than its bytes.
 void write_table(const KAVELON *dt, FILE *out) {
+    const size_t columns = static_cast<size_t>(dt->n);
+    std::vector<char> block;
+    try {
+        block.resize(std::max<size_t>(size_t{1} << 20, kLinePrefixRoom + columns + 1));
+    } catch (const std::bad_alloc &) {
+        for (int i = 0; i < dt->n; i++) write_table_line(dt, out, i);
+        return;
+    }
+    size_t used = 0;
     for (int i = 0; i < dt->n; i++) {
+        if (block.size() - used < kLinePrefixRoom + columns + 1) {
+            std::fwrite(block.data(), 1, used, out);
+            used = 0;
+        }
         const ACTSTATE *s = dt->d[i];
         char activity[21];
         char data[21];
         cut_name(activity, dt->design_activity_name[i]);
         cut_name(data, dt->design_data_name[i]);
-        std::fprintf(out, " %3d %20s %20s %2d %2d %2d ", i, activity, data, s->block_order,
-                     s->subblock_order, s->predecessor_block);
-        kavelon_write_codes(out, &dt->P[i], dt->n, i);
-        std::fputc('\n', out);
+        char *line = block.data() + used;
+        const int prefix = std::snprintf(line, kLinePrefixRoom, " %3d %20s %20s %2d %2d %2d ", i, activity, data,
+                                         s->block_order, s->subblock_order, s->predecessor_block);
+        if (prefix < 0 || static_cast<size_t>(prefix) >= kLinePrefixRoom) {
+            std::fwrite(block.data(), 1, used, out);
+            used = 0;
+            write_table_line(dt, out, i);
+            continue;
+        }
+        char *codes = line + prefix;
+        kavelon_fill_codes(&dt->P[i], 0, dt->n, codes);
+        codes[i] = DEP_DIAGONAL;
+        codes[columns] = '\n';
+        used += static_cast<size_t>(prefix) + columns + 1;
     }
+    std::fwrite(block.data(), 1, used, out);
 }
 
 // One line for the dependency, with the given code, of row i on the data

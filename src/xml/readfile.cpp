@@ -24,6 +24,10 @@ __attribute__((format(printf, 1, 2))) void trace(const char *format, ...) {
     va_end(args);
 }
 
+// The reader is the only user of its stream while it reads, and takes every
+// byte through this call, so the stream's lock is not taken byte by byte.
+inline int next_char(FILE *in) { return getc_unlocked(in); }
+
 [[noreturn]] void out_of_work_memory() {
     std::fprintf(stderr, " *** ERROR: Out of memory in fget_XMLENTITY() 1\n");
     std::exit(1);
@@ -79,11 +83,12 @@ enum ConstructEnd { CONSTRUCT_CLOSED, CONSTRUCT_EOF, CONSTRUCT_OVERRUN };
 ConstructEnd read_construct(FILE *in, WorkBuffer *buffer, const char *closing) {
     const size_t closing_length = std::strlen(closing);
     for (;;) {
-        const int c = std::getc(in);
+        const int c = next_char(in);
         if (c == EOF) return CONSTRUCT_EOF;
         buffer_add(buffer, c);
         if (buffer->length >= kWorkBufferSize) return CONSTRUCT_OVERRUN;
-        if (buffer->length >= closing_length &&
+        // Only a construct's last character can close it.
+        if (c == static_cast<unsigned char>(closing[closing_length - 1]) && buffer->length >= closing_length &&
             std::memcmp(buffer->data + buffer->length - closing_length, closing, closing_length) == 0) {
             return CONSTRUCT_CLOSED;
         }
@@ -124,7 +129,7 @@ XMLENTITY *read_comment(FILE *in, WorkBuffer *buffer, int *errflag) {
 XMLENTITY *read_cdata(FILE *in, WorkBuffer *buffer, int *errflag) {
     char opener[8] = "[";
     for (int i = 1; i < 7; i++) {
-        const int c = std::getc(in);
+        const int c = next_char(in);
         if (c == EOF) {
             *errflag = XMLERR_EOF;
             trace("{Exiting fget_XMLENTITY unanticipated EOF: *errflag = %d}\n", *errflag);
@@ -167,7 +172,7 @@ XMLENTITY *read_processing_instruction(FILE *in, WorkBuffer *buffer, int *errfla
 XMLENTITY *read_declaration(FILE *in, WorkBuffer *buffer, int *errflag) {
     long nesting = 1;
     for (;;) {
-        const int c = std::getc(in);
+        const int c = next_char(in);
         if (c == EOF) {
             *errflag = XMLERR_EOF;
             trace("{EOF Reading other command in fget_XMLENTITY: *errflag = %d}\n", *errflag);
@@ -226,7 +231,7 @@ XMLENTITY *read_markup(FILE *in, WorkBuffer *buffer, int *errflag, bool *opened)
     *opened = false;
     buffer_clear(buffer);
     trace("{Entering fget_XMLENTITY: *errflag = %d}\n", *errflag);
-    const int c = std::getc(in);
+    const int c = next_char(in);
     if (c == '/') {
         *errflag = XMLERR_ENDTAG;
         trace("{Exiting fget_XMLENTITY with endtag: *errflag = %d}\n", *errflag);
@@ -235,14 +240,14 @@ XMLENTITY *read_markup(FILE *in, WorkBuffer *buffer, int *errflag, bool *opened)
     if (c == '?') return read_processing_instruction(in, buffer, errflag);
     if (c != '!') return read_tag(in, buffer, c, errflag, opened);
 
-    const int selector = std::getc(in);
+    const int selector = next_char(in);
     if (selector == '>') {
         *errflag = XMLERR_MALFORMED;
         trace("{Exiting fget_XMLENTITY empty tag: *errflag = %d}\n", *errflag);
         return nullptr;
     }
     if (selector == '-') {
-        if (std::getc(in) == '-') return read_comment(in, buffer, errflag);
+        if (next_char(in) == '-') return read_comment(in, buffer, errflag);
         *errflag = XMLERR_MALFORMED;
         trace("{fget_XMLENTITY in comment, not quite a comment: *errflag = %d}\n", *errflag);
         return nullptr;
@@ -265,15 +270,28 @@ struct OpenStack {
     size_t capacity;
 };
 
+// An element closed leaves its content buffer in its place on the stack,
+// for the next element opened at that depth: most elements are leaves, and
+// a buffer of their own each would cost an allocation per element.
 void open_push(OpenStack *stack, XMLENTITY *element, int flag) {
     if (stack->size == stack->capacity) {
         const size_t capacity = stack->capacity == 0 ? 16 : stack->capacity * 2;
         auto *items = static_cast<OpenElement *>(std::realloc(stack->items, capacity * sizeof(OpenElement)));
         if (items == nullptr) out_of_work_memory();
+        for (size_t i = stack->capacity; i < capacity; i++) items[i].content = WorkBuffer{nullptr, 0, 0};
         stack->items = items;
         stack->capacity = capacity;
     }
-    stack->items[stack->size++] = OpenElement{element, nullptr, WorkBuffer{nullptr, 0, 0}, flag};
+    OpenElement *open = &stack->items[stack->size++];
+    open->element = element;
+    open->last_child = nullptr;
+    buffer_clear(&open->content);
+    open->flag = flag;
+}
+
+void open_release(OpenStack *stack) {
+    for (size_t i = 0; i < stack->capacity; i++) std::free(stack->items[i].content.data);
+    std::free(stack->items);
 }
 
 void attach_child(OpenElement *parent, XMLENTITY *child, int child_flag) {
@@ -296,7 +314,7 @@ void read_end_tag(FILE *in, OpenElement *open) {
     XMLENTITY *element = open->element;
     const size_t name_length = std::strlen(element->name);
     for (size_t j = 0; j < name_length; j++) {
-        const int c = std::getc(in);
+        const int c = next_char(in);
         if (c == EOF || c != static_cast<unsigned char>(element->name[j])) {
             open->flag = c == EOF ? XMLERR_EOF : XMLERR_MALFORMED;
             element->text = buffer_copy(&open->content);
@@ -306,8 +324,8 @@ void read_end_tag(FILE *in, OpenElement *open) {
             return;
         }
     }
-    int c = std::getc(in);
-    while (c != EOF && xmlisspace(c)) c = std::getc(in);
+    int c = next_char(in);
+    while (c != EOF && xmlisspace(c)) c = next_char(in);
     if (c != '>') {
         open->flag = c == EOF ? XMLERR_EOF : XMLERR_MALFORMED;
         trace("{improper end of tag <%s> in fget_XMLENTITY: *errflag = %d}\n", element->name, open->flag);
@@ -327,16 +345,19 @@ bool read_content_step(FILE *in, WorkBuffer *buffer, OpenStack *stack) {
         open->flag = XMLERR_OVERRUN;
         return true;
     }
-    const int c = std::getc(in);
+    // A run of plain characters is read here at once; one that fills the
+    // content leaves the overrun to the next step.
+    int c = next_char(in);
+    while (c != EOF && c != '<') {
+        buffer_add(&open->content, c);
+        if (open->content.length >= kWorkBufferSize) return false;
+        c = next_char(in);
+    }
     if (c == EOF) {
         open->flag = XMLERR_EOF;
         open->element->text = buffer_copy(&open->content);
         trace("{EOF in tag <%s> in fget_XMLENTITY: *errflag = %d}\n", open->element->name, open->flag);
         return true;
-    }
-    if (c != '<') {
-        buffer_add(&open->content, c);
-        return false;
     }
     int child_flag = XMLERR_NONE;
     bool opened = false;
@@ -365,10 +386,9 @@ XMLENTITY *read_element_content(FILE *in, WorkBuffer *buffer, XMLENTITY *root, i
         OpenElement *open = &stack.items[stack.size - 1];
         XMLENTITY *element = open->element;
         const int flag = open->flag;
-        std::free(open->content.data);
         stack.size--;
         if (stack.size == 0) {
-            std::free(stack.items);
+            open_release(&stack);
             *errflag = flag;
             return element;
         }
@@ -412,10 +432,10 @@ XMLENTITY *readfile_text_XMLENTITY(FILE *in, int *errflag, int *text_after) {
     for (;;) {
         // Everything outside top-level markup is skipped. A read error
         // counts as the end of the input.
-        int c = std::getc(in);
+        int c = next_char(in);
         while (c != EOF && c != '<') {
             if (text_after != nullptr && !xmlisspace(c)) *text_after = entities;
-            c = std::getc(in);
+            c = next_char(in);
         }
         if (c == EOF) {
             trace("[Exiting readfile_XMLENTITY: *errflag = %d]\n", *errflag);

@@ -59,7 +59,8 @@ void free_XMLENTITY(XMLENTITY *entity) {
 char *xmlcopystring(const char *s) {
     if (s == nullptr) return nullptr;
     const size_t len = std::strlen(s);
-    auto *copy = static_cast<char *>(std::calloc(len + 1, 1));
+    // Every byte is written below, the terminator included.
+    auto *copy = static_cast<char *>(std::malloc(len + 1));
     if (copy == nullptr) {
         std::fprintf(stderr, " *** ERROR: Out of Memory in xmlcopystring()\n");
         std::exit(1);
@@ -73,7 +74,7 @@ void xmltrimstring(char *s) {
     const char *start = s;
     while (*start != '\0' && xmlisspace(static_cast<unsigned char>(*start))) start++;
     const size_t len = std::strlen(start);
-    std::memmove(s, start, len + 1);
+    if (start != s) std::memmove(s, start, len + 1);
     // The first character is not white space (or the string is empty), so
     // the backward scan stops at it at the latest.
     for (size_t i = len; i > 0 && xmlisspace(static_cast<unsigned char>(s[i - 1])); i--) {

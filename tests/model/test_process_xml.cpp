@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "model/model.h"
 #include "test_util.h"
@@ -228,4 +229,55 @@ TEST(ProcessXml, RepeatedDependenciesKeepTheLaterKind) {
     for (int t = 0; t + 1 < dt.P[40].count; t++) EXPECT_LT(dt.P[40].cell[t].col, dt.P[40].cell[t + 1].col);
     EXPECT_EQ(row_codes(dt.R[0], dt.n), "0I0W" + std::string(37, '0'));
     EXPECT_EQ(dt.R[0].count, 2);
+}
+
+// Names are looked up by a few of their first bytes kept with the index and
+// the rest compared apart; names that share long beginnings, differ in one
+// byte on either side of that border or only in length must each find their
+// own producer, as comparing every name with every other would.
+TEST(ProcessXml, NamesThatShareLongBeginningsFindTheirOwnProducers) {
+    const std::string run(48, 'p');
+    std::vector<std::string> names;
+    for (size_t length = 20; length <= 30; length++) {
+        names.push_back(run.substr(0, length));
+        names.push_back(run.substr(0, length - 1) + "q");
+        names.push_back("x" + run.substr(0, length - 1));
+    }
+    for (size_t at = 20; at < 30; at++) names.push_back(run.substr(0, at) + "q" + run.substr(at + 1, 40 - at));
+    const std::vector<std::string> unknown = {run.substr(0, 19), run.substr(0, 31), run.substr(0, 23) + "r",
+                                              run.substr(0, 24) + "r" + run.substr(0, 10), ""};
+    std::string text = "<design_process>";
+    for (size_t i = 0; i < names.size(); i++)
+        text += "<design_activity><name>a" + std::to_string(i) + "</name><data>" + names[i] +
+                "</data></design_activity>";
+    // The last activity needs every item, from the last one to the first.
+    text += "<design_activity><name>user</name><data>own</data>";
+    for (size_t i = names.size(); i-- > 0;) text += "<weak>" + names[i] + "</weak>";
+    text += "</design_activity><output><name>o</name>";
+    for (const std::string &name : unknown) text += "<strong>" + name + "</strong>";
+    text += "<icd>" + names[5] + "</icd></output></design_process>";
+    Build b(text.c_str());
+    EXPECT_EQ(b.result, 1);
+    const KAVELON &dt = b.dt;
+    const int n = static_cast<int>(names.size()) + 1;
+    ASSERT_EQ(dt.n, n);
+    // Brute force: the producer of each name is the first activity whose
+    // data item equals it byte for byte.
+    std::string expected(static_cast<size_t>(n), DEP_NONE);
+    for (const std::string &name : names) {
+        for (size_t j = 0; j < names.size(); j++) {
+            if (names[j] == name) {
+                expected[j] = 'W';
+                break;
+            }
+        }
+    }
+    EXPECT_EQ(row_codes(dt.P[n - 1], n), expected);
+    std::string output(static_cast<size_t>(n), DEP_NONE);
+    output[5] = 'I';
+    EXPECT_EQ(row_codes(dt.R[0], n), output);
+    std::string err;
+    for (const std::string &name : unknown)
+        err += "*** ERROR: For output (o) could not find (strong) data (" + name + ")\n";
+    EXPECT_EQ(b.err, err);
 }
