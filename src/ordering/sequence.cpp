@@ -98,21 +98,27 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
     if (Objective == KAVELON_SEQUENCE_DISTANCE) {
         // The producers of those marks take distinct positions from |S| on;
         // the most needed placed first is the least they can add.
-        const uint32_t rest = ((1u << l.n) - 1u) & ~placed;
+        // Only the rows that a placed row needs are such producers; their
+        // counts of marks, sorted down, are few.
+        uint32_t open[2] = {0, 0};
+        for (uint32_t r = placed; r != 0; r &= r - 1) {
+            const int a = __builtin_ctz(r);
+            open[kStrong] |= l.needs[kStrong][a];
+            open[kWeak] |= l.needs[kWeak][a];
+        }
         uint64_t cross[2] = {0, 0}, spread[2] = {0, 0};
         for (int kind = 0; kind < 2; kind++) {
-            uint32_t producers[KAVELON_EXACT_LIMIT + 1] = {};
-            for (uint32_t r = rest; r != 0; r &= r - 1) {
+            uint32_t counts[KAVELON_EXACT_LIMIT];
+            int size = 0;
+            for (uint32_t r = open[kind] & ~placed; r != 0; r &= r - 1) {
                 const uint32_t marks = static_cast<uint32_t>(__builtin_popcount(placed & l.needed_by[kind][__builtin_ctz(r)]));
-                producers[marks]++;
+                int at = size++;
+                for (; at > 0 && counts[at - 1] < marks; at--) counts[at] = counts[at - 1];
+                counts[at] = marks;
                 cross[kind] += marks;
             }
-            uint64_t position = 0;
-            for (uint64_t marks = k; marks > 0; marks--) {
-                const uint64_t count = producers[marks];
-                spread[kind] += marks * (position * count + count * (count - (count > 0 ? 1 : 0)) / 2);
-                position += count;
-            }
+            for (int position = 1; position < size; position++)
+                spread[kind] += static_cast<uint64_t>(position) * counts[position];
         }
         return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + l.offset[0] * left,
                                  k * cross[kWeak] + spread[kWeak] + l.offset[1] * left,
@@ -171,12 +177,15 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
     }
     const Word optimum = best[full];
     best[full] = 0;
+    // Every set left passed the bound against the upper bound already; only
+    // a lower optimum can drop more.
+    const bool tighter = optimum < upper;
     for (uint32_t placed = full; placed-- > 0;) {
         const Word here = best[placed];
         if (here == none) continue;
         const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
         Word least = none;
-        if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
+        if (!tighter || static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
             for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
                 const int v = __builtin_ctz(rest);
                 const Word next = best[placed | (1u << v)];
