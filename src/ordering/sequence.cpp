@@ -138,11 +138,18 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
 // With a known upper bound of the whole cost (an order found beforehand),
 // a first pass from the front finds the least cost of every set S placed
 // first and drops the sets that cannot lead to an order within the bound;
-// the pass from the back then visits only the sets left. Dropped sets hold
-// `none`. Without a bound every set is visited once.
+// the pass from the back then visits only the sets left. live holds a bit
+// for every set whose entry of best is valid: without a bound all of them;
+// with one, only the sets reached and kept, a small share on a sparse
+// block. The bits, not the table, are what the passes scan, and entries
+// of sets never reached are neither written nor read.
+inline bool is_live(const uint64_t *live, uint32_t set) { return ((live[set >> 6] >> (set & 63u)) & 1u) != 0; }
+
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
+__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
+                                                      Word upper) {
     const Word none = static_cast<Word>(~static_cast<Word>(0));
+    const size_t words = (static_cast<size_t>(full) >> 6) + 1;
     if (upper == none) {
         best[full] = 0;
         for (uint32_t placed = full; placed-- > 0;) {
@@ -156,58 +163,88 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
             }
             best[placed] = least;
         }
+        std::fill(live, live + words, ~uint64_t{0});
         return;
     }
-    std::fill(best, best + static_cast<size_t>(full) + 1, none);
+    std::fill(live, live + words, uint64_t{0});
     best[0] = 0;
-    for (uint32_t placed = 0; placed < full; placed++) {
-        const Word here = best[placed];
-        if (here == none) continue;
-        const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
-        if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) > upper) {
-            best[placed] = none;
-            continue;
-        }
-        for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
-            const int v = __builtin_ctz(rest);
-            const Word cost = static_cast<Word>(here + step_cost<Objective, Word>(l, placed, t, v));
-            Word &next = best[placed | (1u << v)];
-            next = cost < next ? cost : next;
+    live[0] = 1;
+    // A set's successors are larger numbers, so they may join the word
+    // being scanned: it is read afresh for each set.
+    for (size_t w = 0; w < words; w++) {
+        for (uint64_t done = 0;;) {
+            const uint64_t left = live[w] & ~done;
+            if (left == 0) break;
+            const uint64_t bit = left & (~left + 1);
+            done |= bit;
+            const uint32_t placed = static_cast<uint32_t>(w << 6) | static_cast<uint32_t>(__builtin_ctzll(left));
+            if (placed == full) continue;
+            const Word here = best[placed];
+            const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+            if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) > upper) {
+                live[w] &= ~bit;
+                continue;
+            }
+            for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+                const int v = __builtin_ctz(rest);
+                const Word cost = static_cast<Word>(here + step_cost<Objective, Word>(l, placed, t, v));
+                const uint32_t next = placed | (1u << v);
+                uint64_t &word = live[next >> 6];
+                const uint64_t next_bit = uint64_t{1} << (next & 63u);
+                if ((word & next_bit) == 0) {
+                    word |= next_bit;
+                    best[next] = cost;
+                } else {
+                    best[next] = cost < best[next] ? cost : best[next];
+                }
+            }
         }
     }
+    // The order that gave the bound reaches the full set.
     const Word optimum = best[full];
     best[full] = 0;
     // Every set left passed the bound against the upper bound already; only
     // a lower optimum can drop more.
     const bool tighter = optimum < upper;
-    for (uint32_t placed = full; placed-- > 0;) {
-        const Word here = best[placed];
-        if (here == none) continue;
-        const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
-        Word least = none;
-        if (!tighter || static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
-            for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
-                const int v = __builtin_ctz(rest);
-                const Word next = best[placed | (1u << v)];
-                if (next == none) continue;
-                const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) + next);
-                least = cost < least ? cost : least;
+    for (size_t w = words; w-- > 0;) {
+        for (uint64_t left = live[w]; left != 0;) {
+            const int b = 63 - __builtin_clzll(left);
+            const uint64_t bit = uint64_t{1} << b;
+            left &= ~bit;
+            const uint32_t placed = static_cast<uint32_t>(w << 6) | static_cast<uint32_t>(b);
+            if (placed == full) continue;
+            const Word here = best[placed];
+            const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+            Word least = none;
+            if (!tighter || static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
+                for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+                    const int v = __builtin_ctz(rest);
+                    const uint32_t next = placed | (1u << v);
+                    if (!is_live(live, next)) continue;
+                    const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) + best[next]);
+                    least = cost < least ? cost : least;
+                }
+            }
+            if (least == none) {
+                live[w] &= ~bit;
+            } else {
+                best[placed] = least;
             }
         }
-        best[placed] = least;
     }
 }
 
 // The same program built twice: for processors with a popcount instruction,
 // which nearly all have and which makes it several times faster, and for any.
 template <int32_t Objective, typename Word>
-void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
-    fill_table<Objective, Word>(l, full, best, upper);
+void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live, Word upper) {
+    fill_table<Objective, Word>(l, full, best, live, upper);
 }
 #if defined(__x86_64__)
 template <int32_t Objective, typename Word>
-__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
-    fill_table<Objective, Word>(l, full, best, upper);
+__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
+                                                          Word upper) {
+    fill_table<Objective, Word>(l, full, best, live, upper);
 }
 #endif
 
@@ -221,21 +258,24 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
         void operator()(Word *p) const { ::operator delete(p); }
     };
     std::unique_ptr<Word, Release> best;
+    std::vector<uint64_t> live_bits;
     try {
         best.reset(static_cast<Word *>(::operator new((static_cast<size_t>(full) + 1) * sizeof(Word))));
+        live_bits.resize((static_cast<size_t>(full) >> 6) + 1);
     } catch (const std::bad_alloc &) {
         return 1;
     }
     Word *table = best.get();
+    uint64_t *live = live_bits.data();
     const Word bound = upper != nullptr ? static_cast<Word>(*upper) : none;
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("popcnt")) {
-        fill_table_popcnt<Objective, Word>(l, full, table, bound);
+        fill_table_popcnt<Objective, Word>(l, full, table, live, bound);
     } else {
-        fill_table_any<Objective, Word>(l, full, table, bound);
+        fill_table_any<Objective, Word>(l, full, table, live, bound);
     }
 #else
-    fill_table_any<Objective, Word>(l, full, table, bound);
+    fill_table_any<Objective, Word>(l, full, table, live, bound);
 #endif
     // From the front, the lowest row that keeps the cost best at each place
     // gives the lexicographically smallest of the best orders.
@@ -243,8 +283,8 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
     for (int32_t t = 0; t < n; t++) {
         for (int v = 0; v < n; v++) {
             if (placed & (1u << v)) continue;
+            if (!is_live(live, placed | (1u << v))) continue;
             const Word next = table[placed | (1u << v)];
-            if (next == none) continue;
             const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, static_cast<uint32_t>(t), v) + next);
             if (cost == table[placed]) {
                 order->push_back(v);
