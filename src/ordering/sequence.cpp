@@ -18,6 +18,10 @@ namespace {
 
 constexpr int kStrong = 0;  // kind indexes: strong, weak or ICD
 constexpr int kWeak = 1;
+// Most cycles the exact method's bound looks at in each set it visits, and
+// the work spent finding them.
+constexpr int kCycleLimit = 48;
+constexpr int64_t kCycleBudget = 200000;
 
 // ---------------------------------------------------------------- measures
 
@@ -62,6 +66,13 @@ struct LAYOUT {
     int shift0, shift1;  // of the first and the second field
     int bits;            // of all three
     int32_t n;
+    // Short cycles of the marks of one kind, shortest first, for the bound
+    // of the rows still to place: their rows, their marks (numbered within
+    // their kind, the first 64 of it) and their kind.
+    int32_t ncycles;
+    uint32_t cycle_rows[kCycleLimit];
+    uint64_t cycle_marks[kCycleLimit];
+    uint8_t cycle_kind[kCycleLimit];
 };
 
 template <int32_t Objective, typename Word>
@@ -91,10 +102,29 @@ __attribute__((always_inline)) inline Word pack_fields(const LAYOUT &l, uint64_t
 // A bound that no order of the rows outside S, placed after S, goes below:
 // every mark from S to the rest is a feedback mark whose producer comes at
 // position |S| or later; the offsets of the positions still to fill.
+//
+// The marks among the rows still to place add to that: every cycle among
+// them keeps a feedback mark of its own, and the feedback marks of a cycle
+// of L rows span at least L - 1 positions. Cycles that share no mark count
+// apart; they are taken shortest first.
+__attribute__((always_inline)) inline void rest_cycles(const LAYOUT &l, uint32_t placed, uint64_t count[2],
+                                                       uint64_t span[2]) {
+    uint64_t used[2] = {0, 0};
+    for (int32_t c = 0; c < l.ncycles; c++) {
+        const int kind = l.cycle_kind[c];
+        if ((l.cycle_rows[c] & placed) != 0 || (l.cycle_marks[c] & used[kind]) != 0) continue;
+        used[kind] |= l.cycle_marks[c];
+        count[kind]++;
+        span[kind] += static_cast<uint64_t>(__builtin_popcount(l.cycle_rows[c])) - 1;
+    }
+}
+
 template <int32_t Objective, typename Word>
 __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_t placed, uint64_t k) {
     const uint64_t n = static_cast<uint64_t>(l.n);
     const uint64_t left = (n * (n - 1) - k * (k > 0 ? k - 1 : 0)) / 2;
+    uint64_t inner[2] = {0, 0}, inner_span[2] = {0, 0};
+    rest_cycles(l, placed, inner, inner_span);
     if (Objective == KAVELON_SEQUENCE_DISTANCE) {
         // The producers of those marks take distinct positions from |S| on;
         // the most needed placed first is the least they can add.
@@ -120,9 +150,9 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
             for (int position = 1; position < size; position++)
                 spread[kind] += static_cast<uint64_t>(position) * counts[position];
         }
-        return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + l.offset[0] * left,
-                                 k * cross[kWeak] + spread[kWeak] + l.offset[1] * left,
-                                 cross[kStrong] + cross[kWeak]);
+        return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + inner_span[kStrong] + l.offset[0] * left,
+                                 k * cross[kWeak] + spread[kWeak] + inner_span[kWeak] + l.offset[1] * left,
+                                 cross[kStrong] + cross[kWeak] + inner[kStrong] + inner[kWeak]);
     }
     uint64_t cross[2] = {0, 0};
     for (uint32_t rest = placed; rest != 0; rest &= rest - 1) {
@@ -130,8 +160,9 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
         cross[kStrong] += static_cast<uint64_t>(__builtin_popcount(l.needs[kStrong][a] & ~placed));
         cross[kWeak] += static_cast<uint64_t>(__builtin_popcount(l.needs[kWeak][a] & ~placed));
     }
-    return pack_fields<Word>(l, cross[kStrong], cross[kWeak],
-                             k * (cross[kStrong] + cross[kWeak]) + l.offset[0] * left);
+    return pack_fields<Word>(l, cross[kStrong] + inner[kStrong], cross[kWeak] + inner[kWeak],
+                             k * (cross[kStrong] + cross[kWeak]) + inner_span[kStrong] + inner_span[kWeak] +
+                                 l.offset[0] * left);
 }
 
 // best[S]: the least cost of the steps after S; S = all rows costs nothing.
@@ -294,6 +325,62 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
         }
     }
     return 0;
+}
+
+// The search for cycles of one kind's marks of exactly `length` rows whose
+// lowest row is `start`.
+struct CYCLESEARCH {
+    LAYOUT *l;
+    int kind;
+    int8_t mark[KAVELON_EXACT_LIMIT][KAVELON_EXACT_LIMIT];  // number of a mark, -1 none or past 64
+    int32_t start, length;
+    int64_t work;
+};
+
+// Follows the marks from `row`, with `rows` and `marks` taken so far.
+void follow_cycles(CYCLESEARCH &c, int32_t row, uint32_t rows, uint64_t marks, int32_t depth) {
+    LAYOUT &l = *c.l;
+    for (uint32_t next = l.needs[c.kind][row]; next != 0 && l.ncycles < kCycleLimit; next &= next - 1) {
+        const int32_t w = __builtin_ctz(next);
+        if (++c.work > kCycleBudget) return;
+        if (w < c.start || (w != c.start && (rows & (1u << w)) != 0)) continue;
+        const int8_t m = c.mark[row][w];
+        if (m < 0) continue;
+        const uint64_t with = marks | (uint64_t{1} << m);
+        if (w == c.start) {
+            if (depth != c.length) continue;
+            l.cycle_rows[l.ncycles] = rows;
+            l.cycle_marks[l.ncycles] = with;
+            l.cycle_kind[l.ncycles] = static_cast<uint8_t>(c.kind);
+            l.ncycles++;
+        } else if (depth < c.length) {
+            follow_cycles(c, w, rows | (1u << w), with, depth + 1);
+        }
+    }
+}
+
+// The shortest cycles of each kind's marks, up to kCycleLimit of them.
+void find_cycles(LAYOUT *l) {
+    l->ncycles = 0;
+    CYCLESEARCH c{};
+    c.l = l;
+    int8_t numbers[2][KAVELON_EXACT_LIMIT][KAVELON_EXACT_LIMIT];
+    for (int kind = 0; kind < 2; kind++) {
+        int8_t marks = 0;
+        std::fill(&numbers[kind][0][0], &numbers[kind][0][0] + sizeof numbers[kind], static_cast<int8_t>(-1));
+        for (int32_t v = 0; v < l->n; v++)
+            for (uint32_t p = l->needs[kind][v]; p != 0 && marks < 64; p &= p - 1)
+                numbers[kind][v][__builtin_ctz(p)] = marks++;
+    }
+    for (c.length = 2; c.length <= l->n; c.length++) {
+        for (c.kind = 0; c.kind < 2; c.kind++) {
+            std::copy(&numbers[c.kind][0][0], &numbers[c.kind][0][0] + sizeof c.mark, &c.mark[0][0]);
+            for (c.start = 0; c.start < l->n; c.start++) {
+                if (l->ncycles >= kCycleLimit || c.work > kCycleBudget) return;
+                follow_cycles(c, c.start, 1u << c.start, 0, 1);
+            }
+        }
+    }
 }
 
 int bits_for(uint64_t value) {
@@ -799,6 +886,7 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
                     ? pack_fields<uint64_t>(l, ds + l.offset[0] * offsets, dw + l.offset[1] * offsets, ns + nw)
                     : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * offsets);
         bound = &upper;
+        find_cycles(&l);
     }
     if (objective == KAVELON_SEQUENCE_DISTANCE) {
         return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
