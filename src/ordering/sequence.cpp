@@ -102,29 +102,10 @@ __attribute__((always_inline)) inline Word pack_fields(const LAYOUT &l, uint64_t
 // A bound that no order of the rows outside S, placed after S, goes below:
 // every mark from S to the rest is a feedback mark whose producer comes at
 // position |S| or later; the offsets of the positions still to fill.
-//
-// The marks among the rows still to place add to that: every cycle among
-// them keeps a feedback mark of its own, and the feedback marks of a cycle
-// of L rows span at least L - 1 positions. Cycles that share no mark count
-// apart; they are taken shortest first.
-__attribute__((always_inline)) inline void rest_cycles(const LAYOUT &l, uint32_t placed, uint64_t count[2],
-                                                       uint64_t span[2]) {
-    uint64_t used[2] = {0, 0};
-    for (int32_t c = 0; c < l.ncycles; c++) {
-        const int kind = l.cycle_kind[c];
-        if ((l.cycle_rows[c] & placed) != 0 || (l.cycle_marks[c] & used[kind]) != 0) continue;
-        used[kind] |= l.cycle_marks[c];
-        count[kind]++;
-        span[kind] += static_cast<uint64_t>(__builtin_popcount(l.cycle_rows[c])) - 1;
-    }
-}
-
 template <int32_t Objective, typename Word>
 __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_t placed, uint64_t k) {
     const uint64_t n = static_cast<uint64_t>(l.n);
     const uint64_t left = (n * (n - 1) - k * (k > 0 ? k - 1 : 0)) / 2;
-    uint64_t inner[2] = {0, 0}, inner_span[2] = {0, 0};
-    rest_cycles(l, placed, inner, inner_span);
     if (Objective == KAVELON_SEQUENCE_DISTANCE) {
         // The producers of those marks take distinct positions from |S| on;
         // the most needed placed first is the least they can add.
@@ -150,9 +131,9 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
             for (int position = 1; position < size; position++)
                 spread[kind] += static_cast<uint64_t>(position) * counts[position];
         }
-        return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + inner_span[kStrong] + l.offset[0] * left,
-                                 k * cross[kWeak] + spread[kWeak] + inner_span[kWeak] + l.offset[1] * left,
-                                 cross[kStrong] + cross[kWeak] + inner[kStrong] + inner[kWeak]);
+        return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + l.offset[0] * left,
+                                 k * cross[kWeak] + spread[kWeak] + l.offset[1] * left,
+                                 cross[kStrong] + cross[kWeak]);
     }
     uint64_t cross[2] = {0, 0};
     for (uint32_t rest = placed; rest != 0; rest &= rest - 1) {
@@ -160,9 +141,40 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
         cross[kStrong] += static_cast<uint64_t>(__builtin_popcount(l.needs[kStrong][a] & ~placed));
         cross[kWeak] += static_cast<uint64_t>(__builtin_popcount(l.needs[kWeak][a] & ~placed));
     }
-    return pack_fields<Word>(l, cross[kStrong] + inner[kStrong], cross[kWeak] + inner[kWeak],
-                             k * (cross[kStrong] + cross[kWeak]) + inner_span[kStrong] + inner_span[kWeak] +
-                                 l.offset[0] * left);
+    return pack_fields<Word>(l, cross[kStrong], cross[kWeak],
+                             k * (cross[kStrong] + cross[kWeak]) + l.offset[0] * left);
+}
+
+// The marks among the rows still to place add to that bound: every cycle among
+// them keeps a feedback mark of its own, and the feedback marks of a cycle
+// of L rows span at least L - 1 positions. Cycles that share no mark count
+// apart; they are taken shortest first.
+__attribute__((always_inline)) inline void rest_cycles(const LAYOUT &l, uint32_t placed, uint64_t count[2],
+                                                       uint64_t span[2]) {
+    uint64_t used[2] = {0, 0};
+    for (int32_t c = 0; c < l.ncycles; c++) {
+        const int kind = l.cycle_kind[c];
+        if ((l.cycle_rows[c] & placed) != 0 || (l.cycle_marks[c] & used[kind]) != 0) continue;
+        used[kind] |= l.cycle_marks[c];
+        count[kind]++;
+        span[kind] += static_cast<uint64_t>(__builtin_popcount(l.cycle_rows[c])) - 1;
+    }
+}
+
+// Whether the bound of the rest of the order, the cycles among the rows
+// still to place last as they cost the most to count, keeps the cost of
+// the set within the limit.
+template <int32_t Objective, typename Word>
+__attribute__((always_inline)) inline bool within(const LAYOUT &l, uint32_t placed, uint64_t k, Word here, Word limit) {
+    const Word lower = static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, k));
+    if (lower > limit) return false;
+    if (l.ncycles == 0) return true;
+    uint64_t count[2] = {0, 0}, span[2] = {0, 0};
+    rest_cycles(l, placed, count, span);
+    const Word inner = Objective == KAVELON_SEQUENCE_DISTANCE
+                           ? pack_fields<Word>(l, span[kStrong], span[kWeak], count[kStrong] + count[kWeak])
+                           : pack_fields<Word>(l, count[kStrong], count[kWeak], span[kStrong] + span[kWeak]);
+    return static_cast<Word>(lower + inner) <= limit;
 }
 
 // best[S]: the least cost of the steps after S; S = all rows costs nothing.
@@ -212,7 +224,7 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
             if (placed == full) continue;
             const Word here = best[placed];
             const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
-            if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) > upper) {
+            if (!within<Objective, Word>(l, placed, t, here, upper)) {
                 live[w] &= ~bit;
                 continue;
             }
@@ -247,7 +259,7 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
             const Word here = best[placed];
             const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
             Word least = none;
-            if (!tighter || static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
+            if (!tighter || within<Objective, Word>(l, placed, t, here, optimum)) {
                 for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
                     const int v = __builtin_ctz(rest);
                     const uint32_t next = placed | (1u << v);
