@@ -22,6 +22,7 @@ constexpr int kWeak = 1;
 // the work spent finding them.
 constexpr int kCycleLimit = 48;
 constexpr int64_t kCycleBudget = 200000;
+constexpr int kHalf = 12;  // rows in each half of a set
 
 // ---------------------------------------------------------------- measures
 
@@ -70,6 +71,9 @@ struct LAYOUT {
     // of the rows still to place: their rows, their marks (numbered within
     // their kind, the first 64 of it) and their kind.
     int32_t ncycles;
+    // The rows that the rows of a set need, by kind: the union of the
+    // entries of its low 12 rows and of its high ones.
+    uint32_t open_low[2][1u << kHalf], open_high[2][1u << kHalf];
     uint32_t cycle_rows[kCycleLimit];
     uint64_t cycle_marks[kCycleLimit];
     uint8_t cycle_kind[kCycleLimit];
@@ -111,12 +115,9 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
         // the most needed placed first is the least they can add.
         // Only the rows that a placed row needs are such producers; their
         // counts of marks, sorted down, are few.
-        uint32_t open[2] = {0, 0};
-        for (uint32_t r = placed; r != 0; r &= r - 1) {
-            const int a = __builtin_ctz(r);
-            open[kStrong] |= l.needs[kStrong][a];
-            open[kWeak] |= l.needs[kWeak][a];
-        }
+        const uint32_t low = placed & ((1u << kHalf) - 1u), high = placed >> kHalf;
+        const uint32_t open[2] = {l.open_low[kStrong][low] | l.open_high[kStrong][high],
+                                  l.open_low[kWeak][low] | l.open_high[kWeak][high]};
         uint64_t cross[2] = {0, 0}, spread[2] = {0, 0};
         for (int kind = 0; kind < 2; kind++) {
             uint32_t counts[KAVELON_EXACT_LIMIT];
@@ -367,6 +368,20 @@ void follow_cycles(CYCLESEARCH &c, int32_t row, uint32_t rows, uint64_t marks, i
             l.ncycles++;
         } else if (depth < c.length) {
             follow_cycles(c, w, rows | (1u << w), with, depth + 1);
+        }
+    }
+}
+
+// The rows that each half set needs.
+void find_open(LAYOUT *l) {
+    static_assert(2 * kHalf >= KAVELON_EXACT_LIMIT, "two halves hold a set");
+    for (int kind = 0; kind < 2; kind++) {
+        l->open_low[kind][0] = l->open_high[kind][0] = 0;
+        for (uint32_t set = 1; set < (1u << kHalf); set++) {
+            const int v = __builtin_ctz(set);
+            l->open_low[kind][set] = l->open_low[kind][set & (set - 1)] | l->needs[kind][v];
+            const uint32_t needs = v + kHalf < KAVELON_EXACT_LIMIT ? l->needs[kind][v + kHalf] : 0u;
+            l->open_high[kind][set] = l->open_high[kind][set & (set - 1)] | needs;
         }
     }
 }
@@ -899,6 +914,7 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
                     : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * offsets);
         bound = &upper;
         find_cycles(&l);
+        find_open(&l);
     }
     if (objective == KAVELON_SEQUENCE_DISTANCE) {
         return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
