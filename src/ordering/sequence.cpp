@@ -460,12 +460,16 @@ struct SEARCH {
     std::vector<int64_t> crossing[2];  // n + 1 gaps, the outer two empty
     std::vector<uint8_t> v_needs, needs_v;  // kind bits of the row being moved
     int64_t work;
+    int64_t refresh_work;  // what a refresh of the whole order counts
 };
 
-void refresh(SEARCH &s) {
-    for (int32_t t = 0; t < s.n; t++) s.pos[static_cast<size_t>(s.order[static_cast<size_t>(t)])] = t;
-    for (int k = 0; k < 2; k++) s.crossing[k][0] = 0;
-    for (int32_t t = 0; t < s.n; t++) {
+// Positions and gaps of the places first .. last, after the rows there
+// changed places among themselves: the gaps outside them keep the same rows
+// on each side. The work counted is that of the whole order, so that the
+// budget runs out at the same point whichever way the state is renewed.
+void refresh_places(SEARCH &s, int32_t first, int32_t last) {
+    for (int32_t t = first; t <= last; t++) s.pos[static_cast<size_t>(s.order[static_cast<size_t>(t)])] = t;
+    for (int32_t t = first; t <= last; t++) {
         const int32_t x = s.order[static_cast<size_t>(t)];
         int64_t delta[2] = {0, 0};
         for (const ARC &a : s.adj->needs[static_cast<size_t>(x)])
@@ -474,9 +478,13 @@ void refresh(SEARCH &s) {
             if (s.pos[static_cast<size_t>(a.row)] < t) delta[a.kind]--;
         for (int k = 0; k < 2; k++)
             s.crossing[k][static_cast<size_t>(t) + 1] = s.crossing[k][static_cast<size_t>(t)] + delta[k];
-        s.work += static_cast<int64_t>(s.adj->needs[static_cast<size_t>(x)].size() +
-                                       s.adj->needed_by[static_cast<size_t>(x)].size()) + 1;
     }
+    s.work += s.refresh_work;
+}
+
+void refresh(SEARCH &s) {
+    for (int k = 0; k < 2; k++) s.crossing[k][0] = 0;
+    refresh_places(s, 0, s.n - 1);
 }
 
 // Looks at every new position of row v and moves it to the best one when
@@ -545,10 +553,11 @@ bool improve_row(SEARCH &s, int32_t v) {
     auto first = s.order.begin();
     if (best_q > p) {
         std::rotate(first + p, first + p + 1, first + best_q + 1);
+        refresh_places(s, p, best_q);
     } else {
         std::rotate(first + best_q, first + p, first + p + 1);
+        refresh_places(s, best_q, p);
     }
-    refresh(s);
     return true;
 }
 
@@ -936,6 +945,7 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     s.v_needs.assign(static_cast<size_t>(n), 0);
     s.needs_v.assign(static_cast<size_t>(n), 0);
     s.work = 0;
+    s.refresh_work = static_cast<int64_t>(n) + 2 * static_cast<int64_t>(g->marks.size());
 
     std::vector<int32_t> best_order;
     int64_t best[3] = {0, 0, 0};
