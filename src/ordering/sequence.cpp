@@ -18,6 +18,11 @@ namespace {
 
 constexpr int kStrong = 0;  // kind indexes: strong, weak or ICD
 constexpr int kWeak = 1;
+// Most cycles the exact method's bound looks at in each set it visits, and
+// the work spent finding them.
+constexpr int kCycleLimit = 48;
+constexpr int64_t kCycleBudget = 200000;
+constexpr int kHalf = 12;  // rows in each half of a set
 
 // ---------------------------------------------------------------- measures
 
@@ -62,6 +67,16 @@ struct LAYOUT {
     int shift0, shift1;  // of the first and the second field
     int bits;            // of all three
     int32_t n;
+    // Short cycles of the marks of one kind, shortest first, for the bound
+    // of the rows still to place: their rows, their marks (numbered within
+    // their kind, the first 64 of it) and their kind.
+    int32_t ncycles;
+    // The rows that the rows of a set need, by kind: the union of the
+    // entries of its low 12 rows and of its high ones.
+    uint32_t open_low[2][1u << kHalf], open_high[2][1u << kHalf];
+    uint32_t cycle_rows[kCycleLimit];
+    uint64_t cycle_marks[kCycleLimit];
+    uint8_t cycle_kind[kCycleLimit];
 };
 
 template <int32_t Objective, typename Word>
@@ -98,21 +113,24 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
     if (Objective == KAVELON_SEQUENCE_DISTANCE) {
         // The producers of those marks take distinct positions from |S| on;
         // the most needed placed first is the least they can add.
-        const uint32_t rest = ((1u << l.n) - 1u) & ~placed;
+        // Only the rows that a placed row needs are such producers; their
+        // counts of marks, sorted down, are few.
+        const uint32_t low = placed & ((1u << kHalf) - 1u), high = placed >> kHalf;
+        const uint32_t open[2] = {l.open_low[kStrong][low] | l.open_high[kStrong][high],
+                                  l.open_low[kWeak][low] | l.open_high[kWeak][high]};
         uint64_t cross[2] = {0, 0}, spread[2] = {0, 0};
         for (int kind = 0; kind < 2; kind++) {
-            uint32_t producers[KAVELON_EXACT_LIMIT + 1] = {};
-            for (uint32_t r = rest; r != 0; r &= r - 1) {
+            uint32_t counts[KAVELON_EXACT_LIMIT];
+            int size = 0;
+            for (uint32_t r = open[kind] & ~placed; r != 0; r &= r - 1) {
                 const uint32_t marks = static_cast<uint32_t>(__builtin_popcount(placed & l.needed_by[kind][__builtin_ctz(r)]));
-                producers[marks]++;
+                int at = size++;
+                for (; at > 0 && counts[at - 1] < marks; at--) counts[at] = counts[at - 1];
+                counts[at] = marks;
                 cross[kind] += marks;
             }
-            uint64_t position = 0;
-            for (uint64_t marks = k; marks > 0; marks--) {
-                const uint64_t count = producers[marks];
-                spread[kind] += marks * (position * count + count * (count - (count > 0 ? 1 : 0)) / 2);
-                position += count;
-            }
+            for (int position = 1; position < size; position++)
+                spread[kind] += static_cast<uint64_t>(position) * counts[position];
         }
         return pack_fields<Word>(l, k * cross[kStrong] + spread[kStrong] + l.offset[0] * left,
                                  k * cross[kWeak] + spread[kWeak] + l.offset[1] * left,
@@ -128,15 +146,54 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
                              k * (cross[kStrong] + cross[kWeak]) + l.offset[0] * left);
 }
 
+// The marks among the rows still to place add to that bound: every cycle among
+// them keeps a feedback mark of its own, and the feedback marks of a cycle
+// of L rows span at least L - 1 positions. Cycles that share no mark count
+// apart; they are taken shortest first.
+__attribute__((always_inline)) inline void rest_cycles(const LAYOUT &l, uint32_t placed, uint64_t count[2],
+                                                       uint64_t span[2]) {
+    uint64_t used[2] = {0, 0};
+    for (int32_t c = 0; c < l.ncycles; c++) {
+        const int kind = l.cycle_kind[c];
+        if ((l.cycle_rows[c] & placed) != 0 || (l.cycle_marks[c] & used[kind]) != 0) continue;
+        used[kind] |= l.cycle_marks[c];
+        count[kind]++;
+        span[kind] += static_cast<uint64_t>(__builtin_popcount(l.cycle_rows[c])) - 1;
+    }
+}
+
+// Whether the bound of the rest of the order, the cycles among the rows
+// still to place last as they cost the most to count, keeps the cost of
+// the set within the limit.
+template <int32_t Objective, typename Word>
+__attribute__((always_inline)) inline bool within(const LAYOUT &l, uint32_t placed, uint64_t k, Word here, Word limit) {
+    const Word lower = static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, k));
+    if (lower > limit) return false;
+    if (l.ncycles == 0) return true;
+    uint64_t count[2] = {0, 0}, span[2] = {0, 0};
+    rest_cycles(l, placed, count, span);
+    const Word inner = Objective == KAVELON_SEQUENCE_DISTANCE
+                           ? pack_fields<Word>(l, span[kStrong], span[kWeak], count[kStrong] + count[kWeak])
+                           : pack_fields<Word>(l, count[kStrong], count[kWeak], span[kStrong] + span[kWeak]);
+    return static_cast<Word>(lower + inner) <= limit;
+}
+
 // best[S]: the least cost of the steps after S; S = all rows costs nothing.
 // With a known upper bound of the whole cost (an order found beforehand),
 // a first pass from the front finds the least cost of every set S placed
 // first and drops the sets that cannot lead to an order within the bound;
-// the pass from the back then visits only the sets left. Dropped sets hold
-// `none`. Without a bound every set is visited once.
+// the pass from the back then visits only the sets left. live holds a bit
+// for every set whose entry of best is valid: without a bound all of them;
+// with one, only the sets reached and kept, a small share on a sparse
+// block. The bits, not the table, are what the passes scan, and entries
+// of sets never reached are neither written nor read.
+inline bool is_live(const uint64_t *live, uint32_t set) { return ((live[set >> 6] >> (set & 63u)) & 1u) != 0; }
+
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
+__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
+                                                      Word upper) {
     const Word none = static_cast<Word>(~static_cast<Word>(0));
+    const size_t words = (static_cast<size_t>(full) >> 6) + 1;
     if (upper == none) {
         best[full] = 0;
         for (uint32_t placed = full; placed-- > 0;) {
@@ -150,55 +207,88 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
             }
             best[placed] = least;
         }
+        std::fill(live, live + words, ~uint64_t{0});
         return;
     }
-    std::fill(best, best + static_cast<size_t>(full) + 1, none);
+    std::fill(live, live + words, uint64_t{0});
     best[0] = 0;
-    for (uint32_t placed = 0; placed < full; placed++) {
-        const Word here = best[placed];
-        if (here == none) continue;
-        const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
-        if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) > upper) {
-            best[placed] = none;
-            continue;
-        }
-        for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
-            const int v = __builtin_ctz(rest);
-            const Word cost = static_cast<Word>(here + step_cost<Objective, Word>(l, placed, t, v));
-            Word &next = best[placed | (1u << v)];
-            next = cost < next ? cost : next;
-        }
-    }
-    const Word optimum = best[full];
-    best[full] = 0;
-    for (uint32_t placed = full; placed-- > 0;) {
-        const Word here = best[placed];
-        if (here == none) continue;
-        const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
-        Word least = none;
-        if (static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, t)) <= optimum) {
+    live[0] = 1;
+    // A set's successors are larger numbers, so they may join the word
+    // being scanned: it is read afresh for each set.
+    for (size_t w = 0; w < words; w++) {
+        for (uint64_t done = 0;;) {
+            const uint64_t left = live[w] & ~done;
+            if (left == 0) break;
+            const uint64_t bit = left & (~left + 1);
+            done |= bit;
+            const uint32_t placed = static_cast<uint32_t>(w << 6) | static_cast<uint32_t>(__builtin_ctzll(left));
+            if (placed == full) continue;
+            const Word here = best[placed];
+            const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+            if (!within<Objective, Word>(l, placed, t, here, upper)) {
+                live[w] &= ~bit;
+                continue;
+            }
             for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
                 const int v = __builtin_ctz(rest);
-                const Word next = best[placed | (1u << v)];
-                if (next == none) continue;
-                const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) + next);
-                least = cost < least ? cost : least;
+                const Word cost = static_cast<Word>(here + step_cost<Objective, Word>(l, placed, t, v));
+                const uint32_t next = placed | (1u << v);
+                uint64_t &word = live[next >> 6];
+                const uint64_t next_bit = uint64_t{1} << (next & 63u);
+                if ((word & next_bit) == 0) {
+                    word |= next_bit;
+                    best[next] = cost;
+                } else {
+                    best[next] = cost < best[next] ? cost : best[next];
+                }
             }
         }
-        best[placed] = least;
+    }
+    // The order that gave the bound reaches the full set.
+    const Word optimum = best[full];
+    best[full] = 0;
+    // Every set left passed the bound against the upper bound already; only
+    // a lower optimum can drop more.
+    const bool tighter = optimum < upper;
+    for (size_t w = words; w-- > 0;) {
+        for (uint64_t left = live[w]; left != 0;) {
+            const int b = 63 - __builtin_clzll(left);
+            const uint64_t bit = uint64_t{1} << b;
+            left &= ~bit;
+            const uint32_t placed = static_cast<uint32_t>(w << 6) | static_cast<uint32_t>(b);
+            if (placed == full) continue;
+            const Word here = best[placed];
+            const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
+            Word least = none;
+            if (!tighter || within<Objective, Word>(l, placed, t, here, optimum)) {
+                for (uint32_t rest = full & ~placed; rest != 0; rest &= rest - 1) {
+                    const int v = __builtin_ctz(rest);
+                    const uint32_t next = placed | (1u << v);
+                    if (!is_live(live, next)) continue;
+                    const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, t, v) + best[next]);
+                    least = cost < least ? cost : least;
+                }
+            }
+            if (least == none) {
+                live[w] &= ~bit;
+            } else {
+                best[placed] = least;
+            }
+        }
     }
 }
 
 // The same program built twice: for processors with a popcount instruction,
 // which nearly all have and which makes it several times faster, and for any.
 template <int32_t Objective, typename Word>
-void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
-    fill_table<Objective, Word>(l, full, best, upper);
+void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live, Word upper) {
+    fill_table<Objective, Word>(l, full, best, live, upper);
 }
 #if defined(__x86_64__)
 template <int32_t Objective, typename Word>
-__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, Word upper) {
-    fill_table<Objective, Word>(l, full, best, upper);
+__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
+                                                          Word upper) {
+    fill_table<Objective, Word>(l, full, best, live, upper);
 }
 #endif
 
@@ -212,21 +302,24 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
         void operator()(Word *p) const { ::operator delete(p); }
     };
     std::unique_ptr<Word, Release> best;
+    std::vector<uint64_t> live_bits;
     try {
         best.reset(static_cast<Word *>(::operator new((static_cast<size_t>(full) + 1) * sizeof(Word))));
+        live_bits.resize((static_cast<size_t>(full) >> 6) + 1);
     } catch (const std::bad_alloc &) {
         return 1;
     }
     Word *table = best.get();
+    uint64_t *live = live_bits.data();
     const Word bound = upper != nullptr ? static_cast<Word>(*upper) : none;
 #if defined(__x86_64__)
     if (__builtin_cpu_supports("popcnt")) {
-        fill_table_popcnt<Objective, Word>(l, full, table, bound);
+        fill_table_popcnt<Objective, Word>(l, full, table, live, bound);
     } else {
-        fill_table_any<Objective, Word>(l, full, table, bound);
+        fill_table_any<Objective, Word>(l, full, table, live, bound);
     }
 #else
-    fill_table_any<Objective, Word>(l, full, table, bound);
+    fill_table_any<Objective, Word>(l, full, table, live, bound);
 #endif
     // From the front, the lowest row that keeps the cost best at each place
     // gives the lexicographically smallest of the best orders.
@@ -234,8 +327,8 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
     for (int32_t t = 0; t < n; t++) {
         for (int v = 0; v < n; v++) {
             if (placed & (1u << v)) continue;
+            if (!is_live(live, placed | (1u << v))) continue;
             const Word next = table[placed | (1u << v)];
-            if (next == none) continue;
             const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, static_cast<uint32_t>(t), v) + next);
             if (cost == table[placed]) {
                 order->push_back(v);
@@ -245,6 +338,76 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
         }
     }
     return 0;
+}
+
+// The search for cycles of one kind's marks of exactly `length` rows whose
+// lowest row is `start`.
+struct CYCLESEARCH {
+    LAYOUT *l;
+    int kind;
+    int8_t mark[KAVELON_EXACT_LIMIT][KAVELON_EXACT_LIMIT];  // number of a mark, -1 none or past 64
+    int32_t start, length;
+    int64_t work;
+};
+
+// Follows the marks from `row`, with `rows` and `marks` taken so far.
+void follow_cycles(CYCLESEARCH &c, int32_t row, uint32_t rows, uint64_t marks, int32_t depth) {
+    LAYOUT &l = *c.l;
+    for (uint32_t next = l.needs[c.kind][row]; next != 0 && l.ncycles < kCycleLimit; next &= next - 1) {
+        const int32_t w = __builtin_ctz(next);
+        if (++c.work > kCycleBudget) return;
+        if (w < c.start || (w != c.start && (rows & (1u << w)) != 0)) continue;
+        const int8_t m = c.mark[row][w];
+        if (m < 0) continue;
+        const uint64_t with = marks | (uint64_t{1} << m);
+        if (w == c.start) {
+            if (depth != c.length) continue;
+            l.cycle_rows[l.ncycles] = rows;
+            l.cycle_marks[l.ncycles] = with;
+            l.cycle_kind[l.ncycles] = static_cast<uint8_t>(c.kind);
+            l.ncycles++;
+        } else if (depth < c.length) {
+            follow_cycles(c, w, rows | (1u << w), with, depth + 1);
+        }
+    }
+}
+
+// The rows that each half set needs.
+void find_open(LAYOUT *l) {
+    static_assert(2 * kHalf >= KAVELON_EXACT_LIMIT, "two halves hold a set");
+    for (int kind = 0; kind < 2; kind++) {
+        l->open_low[kind][0] = l->open_high[kind][0] = 0;
+        for (uint32_t set = 1; set < (1u << kHalf); set++) {
+            const int v = __builtin_ctz(set);
+            l->open_low[kind][set] = l->open_low[kind][set & (set - 1)] | l->needs[kind][v];
+            const uint32_t needs = v + kHalf < KAVELON_EXACT_LIMIT ? l->needs[kind][v + kHalf] : 0u;
+            l->open_high[kind][set] = l->open_high[kind][set & (set - 1)] | needs;
+        }
+    }
+}
+
+// The shortest cycles of each kind's marks, up to kCycleLimit of them.
+void find_cycles(LAYOUT *l) {
+    l->ncycles = 0;
+    CYCLESEARCH c{};
+    c.l = l;
+    int8_t numbers[2][KAVELON_EXACT_LIMIT][KAVELON_EXACT_LIMIT];
+    for (int kind = 0; kind < 2; kind++) {
+        int8_t marks = 0;
+        std::fill(&numbers[kind][0][0], &numbers[kind][0][0] + sizeof numbers[kind], static_cast<int8_t>(-1));
+        for (int32_t v = 0; v < l->n; v++)
+            for (uint32_t p = l->needs[kind][v]; p != 0 && marks < 64; p &= p - 1)
+                numbers[kind][v][__builtin_ctz(p)] = marks++;
+    }
+    for (c.length = 2; c.length <= l->n; c.length++) {
+        for (c.kind = 0; c.kind < 2; c.kind++) {
+            std::copy(&numbers[c.kind][0][0], &numbers[c.kind][0][0] + sizeof c.mark, &c.mark[0][0]);
+            for (c.start = 0; c.start < l->n; c.start++) {
+                if (l->ncycles >= kCycleLimit || c.work > kCycleBudget) return;
+                follow_cycles(c, c.start, 1u << c.start, 0, 1);
+            }
+        }
+    }
 }
 
 int bits_for(uint64_t value) {
@@ -297,12 +460,16 @@ struct SEARCH {
     std::vector<int64_t> crossing[2];  // n + 1 gaps, the outer two empty
     std::vector<uint8_t> v_needs, needs_v;  // kind bits of the row being moved
     int64_t work;
+    int64_t refresh_work;  // what a refresh of the whole order counts
 };
 
-void refresh(SEARCH &s) {
-    for (int32_t t = 0; t < s.n; t++) s.pos[static_cast<size_t>(s.order[static_cast<size_t>(t)])] = t;
-    for (int k = 0; k < 2; k++) s.crossing[k][0] = 0;
-    for (int32_t t = 0; t < s.n; t++) {
+// Positions and gaps of the places first .. last, after the rows there
+// changed places among themselves: the gaps outside them keep the same rows
+// on each side. The work counted is that of the whole order, so that the
+// budget runs out at the same point whichever way the state is renewed.
+void refresh_places(SEARCH &s, int32_t first, int32_t last) {
+    for (int32_t t = first; t <= last; t++) s.pos[static_cast<size_t>(s.order[static_cast<size_t>(t)])] = t;
+    for (int32_t t = first; t <= last; t++) {
         const int32_t x = s.order[static_cast<size_t>(t)];
         int64_t delta[2] = {0, 0};
         for (const ARC &a : s.adj->needs[static_cast<size_t>(x)])
@@ -311,9 +478,13 @@ void refresh(SEARCH &s) {
             if (s.pos[static_cast<size_t>(a.row)] < t) delta[a.kind]--;
         for (int k = 0; k < 2; k++)
             s.crossing[k][static_cast<size_t>(t) + 1] = s.crossing[k][static_cast<size_t>(t)] + delta[k];
-        s.work += static_cast<int64_t>(s.adj->needs[static_cast<size_t>(x)].size() +
-                                       s.adj->needed_by[static_cast<size_t>(x)].size()) + 1;
     }
+    s.work += s.refresh_work;
+}
+
+void refresh(SEARCH &s) {
+    for (int k = 0; k < 2; k++) s.crossing[k][0] = 0;
+    refresh_places(s, 0, s.n - 1);
 }
 
 // Looks at every new position of row v and moves it to the best one when
@@ -382,10 +553,11 @@ bool improve_row(SEARCH &s, int32_t v) {
     auto first = s.order.begin();
     if (best_q > p) {
         std::rotate(first + p, first + p + 1, first + best_q + 1);
+        refresh_places(s, p, best_q);
     } else {
         std::rotate(first + best_q, first + p, first + p + 1);
+        refresh_places(s, best_q, p);
     }
-    refresh(s);
     return true;
 }
 
@@ -750,6 +922,8 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
                     ? pack_fields<uint64_t>(l, ds + l.offset[0] * offsets, dw + l.offset[1] * offsets, ns + nw)
                     : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * offsets);
         bound = &upper;
+        find_cycles(&l);
+        find_open(&l);
     }
     if (objective == KAVELON_SEQUENCE_DISTANCE) {
         return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
@@ -771,6 +945,7 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     s.v_needs.assign(static_cast<size_t>(n), 0);
     s.needs_v.assign(static_cast<size_t>(n), 0);
     s.work = 0;
+    s.refresh_work = static_cast<int64_t>(n) + 2 * static_cast<int64_t>(g->marks.size());
 
     std::vector<int32_t> best_order;
     int64_t best[3] = {0, 0, 0};
@@ -787,7 +962,9 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     };
     std::vector<int32_t> present(static_cast<size_t>(n));
     for (int32_t t = 0; t < n; t++) present[static_cast<size_t>(t)] = t;
-    const int64_t budget = search_budget(n);
+    // As the exact method's upper bound an order needs only be good, not
+    // the best the search can find: most of its gain comes early.
+    const int64_t budget = with_bound ? search_budget(n) : search_budget(n) / 8;
     try_start(greedy_order(adj, n), budget);
     try_start(present, budget);
     // Restarts from the best so far, shaken by a few random moves; a fixed

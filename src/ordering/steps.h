@@ -54,7 +54,8 @@ constexpr int32_t KAVELON_PRUNE_FROM = 17;
 int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order,
                           int32_t prune_from = KAVELON_PRUNE_FROM);
 // A good order found by local search, and (with_bound) a lower bound of the
-// objective and whether the order is proven best.
+// objective and whether the order is proven best. Without the bound it is
+// the exact method's upper bound and searches for a shorter while.
 void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r, bool with_bound = true);
 // The whole method for one block: the exact one where it fits, otherwise
 // its parts without a cycle between them, each exactly or heuristically.

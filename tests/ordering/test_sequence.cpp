@@ -242,4 +242,17 @@ TEST(Sequence, BoundedExactSearchAgreesOnLargerBlocks) {
             EXPECT_EQ(bounded, full) << "round " << round;
         }
     }
+    // Dense, with more weak/ICD marks than the bound numbers for its cycles.
+    std::mt19937 dense_rng(11);
+    const auto p = random_block(dense_rng, 18, 35);
+    const SEQGRAPH g = graph_of(p);
+    int64_t weak = 0;
+    for (const SEQMARK &m : g.marks) weak += m.strong ? 0 : 1;
+    ASSERT_GT(weak, 64);
+    for (int objective : {KAVELON_SEQUENCE_INPUTS, KAVELON_SEQUENCE_DISTANCE}) {
+        std::vector<int32_t> bounded, full;
+        ASSERT_EQ(kavelon_order_exactly(&g, objective, &bounded, 0), 0);
+        ASSERT_EQ(kavelon_order_exactly(&g, objective, &full, KAVELON_EXACT_LIMIT + 1), 0);
+        EXPECT_EQ(bounded, full) << "dense block, objective " << objective;
+    }
 }
