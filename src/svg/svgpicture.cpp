@@ -726,9 +726,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
         }
         std::fprintf(out, "</g>\n");
     } else {
-        double widest = 0;
-        for (size_t i = 0; i < n; i++) widest = std::max(widest, text_width(tick_text(i), TICK_FONT));
-        const int32_t step = tick_step(l->cell, widest);
+        const int32_t step = tick_step(l->cell, l->number_width);
         const double sx = l->matrix_x - STRIP_GAP - STRIP;
         const double sy = l->matrix_y - STRIP_GAP - STRIP;
         for (size_t row = 0; row < n + nr; row++) {
