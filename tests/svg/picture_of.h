@@ -3,20 +3,13 @@
 #define KAVELON_TEST_PICTURE_OF_H
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "svg.h"
+#include "test_util.h"
 
 inline std::string picture_of(const SVGREPORT &report) {
-    char *buffer = nullptr;
-    size_t size = 0;
-    FILE *out = open_memstream(&buffer, &size);
-    kavelon_svg_write_picture(&report, out);
-    std::fclose(out);
-    std::string s(buffer, size);
-    std::free(buffer);
-    return s;
+    return test_util::written_by([&report](FILE *out) { kavelon_svg_write_picture(&report, out); });
 }
 
 #endif
