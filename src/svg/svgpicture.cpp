@@ -418,8 +418,6 @@ void put_legend(FILE *out, const SVGLAYOUT *l, const std::vector<LEGENDITEM> &it
     std::fprintf(out, "</g>\n");
 }
 
-// The texts above the matrix as the picture shows them: the title and the
-// header lines cut at the text limit.
 // The title as shown: wrapped at spaces onto up to TITLE_LINES lines of the
 // text limit; a word wider than a line, or what the last line cannot hold,
 // is cut with an ellipsis.
@@ -438,6 +436,7 @@ std::vector<std::string> title_lines(const SVGREPORT *r, const SVGLAYOUT *l) {
     lines.push_back(kavelon_svg_fit_text(rest, TITLE_FONT, 1, l->text_limit));
     return lines;
 }
+// The header lines as shown: each cut at the text limit.
 std::vector<std::string> shown_header_lines(const SVGREPORT *r, const SVGLAYOUT *l) {
     std::vector<std::string> lines = header_lines(r);
     for (std::string &line : lines) line = kavelon_svg_fit_text(line, TEXT_FONT, 0, l->text_limit);
