@@ -216,8 +216,7 @@ for shape in $shapes; do
     for format in $formats; do
         prev_n='' prev_t=''
         for n in $sizes; do
-            input="$work/$shape-$n.xml"
-            [ -f "$input" ] || "$build/bench/kavelon_bench_gen" "$shape" "$n" > "$input"
+            input=$(input_of "$shape" "$n")
             times=() cpus=() peak=0
             for ((r = 0; r < runs; r++)); do
                 read -r t m c < <(one_run "$input" "$format")
@@ -244,8 +243,7 @@ done
 echo
 echo "5. Sequencing inside blocks: whole runs on the realistic model of 10,000 activities (TXT):"
 printf '%-8s %9s %9s %9s\n' option wall_s cpu_s peak_MB
-input="$work/realistic-10000.xml"
-[ -f "$input" ] || "$build/bench/kavelon_bench_gen" realistic 10000 > "$input"
+input=$(input_of realistic 10000)
 for option in none -s -sDIST; do
     extra=()
     [ "$option" = none ] || extra=("$option")
