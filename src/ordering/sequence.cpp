@@ -915,12 +915,11 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
         SEQRESULT h;
         kavelon_order_heuristically(g, objective, &h, false);
         const BLOCKSEQ &m = h.sequence;
-        const uint64_t offsets = static_cast<uint64_t>(n) * static_cast<uint64_t>(n - 1) / 2;
         const uint64_t ds = static_cast<uint64_t>(m.strong_distance), dw = static_cast<uint64_t>(m.weak_distance);
         const uint64_t ns = static_cast<uint64_t>(m.strong_inputs), nw = static_cast<uint64_t>(m.weak_inputs);
         upper = objective == KAVELON_SEQUENCE_DISTANCE
-                    ? pack_fields<uint64_t>(l, ds + l.offset[0] * offsets, dw + l.offset[1] * offsets, ns + nw)
-                    : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * offsets);
+                    ? pack_fields<uint64_t>(l, ds + l.offset[0] * positions, dw + l.offset[1] * positions, ns + nw)
+                    : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * positions);
         bound = &upper;
         find_cycles(&l);
         find_open(&l);
