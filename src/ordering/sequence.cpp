@@ -813,6 +813,14 @@ SEQGRAPH subgraph(const SEQGRAPH *g, const std::vector<int32_t> &rows, std::vect
     return sub;
 }
 
+// The row after the last of the block that starts at row first.
+int32_t block_end(const KAVELON *dt, int32_t first) {
+    const int32_t block = dt->d[first]->block_order;
+    int32_t end = first + 1;
+    while (end < dt->n && dt->d[end]->block_order == block) end++;
+    return end;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ public
@@ -1072,7 +1080,7 @@ int kavelon_sequence_blocks(KAVELON *dt) {
         SEQRESULT r;
         for (int32_t first = 0, end = 0; first < n; first = end) {
             const int32_t block = dt->d[first]->block_order;
-            for (end = first + 1; end < n && dt->d[end]->block_order == block;) end++;
+            end = block_end(dt, first);
             const int32_t count = end - first;
             kavelon_build_block_graph(dt, first, count, &g);
             kavelon_order_block(&g, dt->sequence, KAVELON_EXACT_LIMIT, &r);
@@ -1099,8 +1107,7 @@ int kavelon_sequence_blocks(KAVELON *dt) {
     }
     // Positions within an independent block follow the new order.
     for (int32_t first = 0, end = 0; first < n; first = end) {
-        const int32_t block = dt->d[first]->block_order;
-        for (end = first + 1; end < n && dt->d[end]->block_order == block;) end++;
+        end = block_end(dt, first);
         if (dt->d[first]->subblock_order == 0) continue;
         for (int32_t i = first; i < end; i++) dt->d[i]->subblock_order = i - first + 1;
     }
