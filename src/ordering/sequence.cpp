@@ -813,6 +813,15 @@ SEQGRAPH subgraph(const SEQGRAPH *g, const std::vector<int32_t> &rows, std::vect
     return sub;
 }
 
+// The exact order of g and its measures, whose criteria are then the bound
+// as well. Returns 1 when the exact method's memory cannot be had.
+int order_exactly_measured(const SEQGRAPH *g, int32_t objective, SEQRESULT *r) {
+    if (kavelon_order_exactly(g, objective, &r->order) != 0) return 1;
+    kavelon_measure_order(g, r->order, &r->sequence);
+    kavelon_objective_criteria(&r->sequence, objective, r->sequence.bound);
+    return 0;
+}
+
 // The row after the last of the block that starts at row first.
 int32_t block_end(const KAVELON *dt, int32_t first) {
     const int32_t block = dt->d[first]->block_order;
@@ -1021,11 +1030,9 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
         return;
     }
     if (n <= exact_limit) {
-        if (kavelon_order_exactly(g, objective, &r->order) == 0) {
+        if (order_exactly_measured(g, objective, r) == 0) {
             seq.method = KAVELON_METHOD_EXACT;
             seq.optimal = 1;
-            kavelon_measure_order(g, r->order, &seq);
-            kavelon_objective_criteria(&seq, objective, seq.bound);
             return;
         }
         seq.memory_fallback = 1;
@@ -1045,10 +1052,7 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
         SEQRESULT part;
         bool done = false;
         if (sub.n <= exact_limit && seq.memory_fallback == 0) {
-            if (kavelon_order_exactly(&sub, objective, &part.order) == 0) {
-                BLOCKSEQ m{};
-                kavelon_measure_order(&sub, part.order, &m);
-                kavelon_objective_criteria(&m, objective, part.sequence.bound);
+            if (order_exactly_measured(&sub, objective, &part) == 0) {
                 done = true;
             } else {
                 seq.memory_fallback = 1;
