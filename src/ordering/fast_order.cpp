@@ -8,7 +8,6 @@
 // step-by-step counterpart, which needs no memory of its own and gives the
 // same result; a stage never fails for want of memory here.
 #include <algorithm>
-#include <cstring>
 #include <functional>
 #include <new>
 #include <utility>

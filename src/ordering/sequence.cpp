@@ -813,6 +813,23 @@ SEQGRAPH subgraph(const SEQGRAPH *g, const std::vector<int32_t> &rows, std::vect
     return sub;
 }
 
+// The exact order of g and its measures, whose criteria are then the bound
+// as well. Returns 1 when the exact method's memory cannot be had.
+int order_exactly_measured(const SEQGRAPH *g, int32_t objective, SEQRESULT *r) {
+    if (kavelon_order_exactly(g, objective, &r->order) != 0) return 1;
+    kavelon_measure_order(g, r->order, &r->sequence);
+    kavelon_objective_criteria(&r->sequence, objective, r->sequence.bound);
+    return 0;
+}
+
+// The row after the last of the block that starts at row first.
+int32_t block_end(const KAVELON *dt, int32_t first) {
+    const int32_t block = dt->d[first]->block_order;
+    int32_t end = first + 1;
+    while (end < dt->n && dt->d[end]->block_order == block) end++;
+    return end;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ public
@@ -915,12 +932,11 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
         SEQRESULT h;
         kavelon_order_heuristically(g, objective, &h, false);
         const BLOCKSEQ &m = h.sequence;
-        const uint64_t offsets = static_cast<uint64_t>(n) * static_cast<uint64_t>(n - 1) / 2;
         const uint64_t ds = static_cast<uint64_t>(m.strong_distance), dw = static_cast<uint64_t>(m.weak_distance);
         const uint64_t ns = static_cast<uint64_t>(m.strong_inputs), nw = static_cast<uint64_t>(m.weak_inputs);
         upper = objective == KAVELON_SEQUENCE_DISTANCE
-                    ? pack_fields<uint64_t>(l, ds + l.offset[0] * offsets, dw + l.offset[1] * offsets, ns + nw)
-                    : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * offsets);
+                    ? pack_fields<uint64_t>(l, ds + l.offset[0] * positions, dw + l.offset[1] * positions, ns + nw)
+                    : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * positions);
         bound = &upper;
         find_cycles(&l);
         find_open(&l);
@@ -1014,11 +1030,9 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
         return;
     }
     if (n <= exact_limit) {
-        if (kavelon_order_exactly(g, objective, &r->order) == 0) {
+        if (order_exactly_measured(g, objective, r) == 0) {
             seq.method = KAVELON_METHOD_EXACT;
             seq.optimal = 1;
-            kavelon_measure_order(g, r->order, &seq);
-            kavelon_objective_criteria(&seq, objective, seq.bound);
             return;
         }
         seq.memory_fallback = 1;
@@ -1038,10 +1052,7 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
         SEQRESULT part;
         bool done = false;
         if (sub.n <= exact_limit && seq.memory_fallback == 0) {
-            if (kavelon_order_exactly(&sub, objective, &part.order) == 0) {
-                BLOCKSEQ m{};
-                kavelon_measure_order(&sub, part.order, &m);
-                kavelon_objective_criteria(&m, objective, part.sequence.bound);
+            if (order_exactly_measured(&sub, objective, &part) == 0) {
                 done = true;
             } else {
                 seq.memory_fallback = 1;
@@ -1073,7 +1084,7 @@ int kavelon_sequence_blocks(KAVELON *dt) {
         SEQRESULT r;
         for (int32_t first = 0, end = 0; first < n; first = end) {
             const int32_t block = dt->d[first]->block_order;
-            for (end = first + 1; end < n && dt->d[end]->block_order == block;) end++;
+            end = block_end(dt, first);
             const int32_t count = end - first;
             kavelon_build_block_graph(dt, first, count, &g);
             kavelon_order_block(&g, dt->sequence, KAVELON_EXACT_LIMIT, &r);
@@ -1100,8 +1111,7 @@ int kavelon_sequence_blocks(KAVELON *dt) {
     }
     // Positions within an independent block follow the new order.
     for (int32_t first = 0, end = 0; first < n; first = end) {
-        const int32_t block = dt->d[first]->block_order;
-        for (end = first + 1; end < n && dt->d[end]->block_order == block;) end++;
+        end = block_end(dt, first);
         if (dt->d[first]->subblock_order == 0) continue;
         for (int32_t i = first; i < end; i++) dt->d[i]->subblock_order = i - first + 1;
     }

@@ -42,10 +42,11 @@ struct SEQRESULT {
 // Blocks up to this size are ordered by the exact method.
 constexpr int32_t KAVELON_EXACT_LIMIT = 24;
 
-// The graph of the block on rows first .. first + count - 1 of the record.
-void kavelon_build_block_graph(const KAVELON *dt, int32_t first, int32_t count, SEQGRAPH *g);
 // From this size on, the exact method is bounded by a heuristic order first.
 constexpr int32_t KAVELON_PRUNE_FROM = 17;
+
+// The graph of the block on rows first .. first + count - 1 of the record.
+void kavelon_build_block_graph(const KAVELON *dt, int32_t first, int32_t count, SEQGRAPH *g);
 
 // The best order by the objective, the lexicographically smallest in row
 // numbers among the best; n at most KAVELON_EXACT_LIMIT. Blocks of prune_from
