@@ -41,9 +41,11 @@ void write_table_line(const KAVELON *dt, FILE *out, int i) {
     std::fputc('\n', out);
 }
 
-// Room for the fixed part of a table line: a blank, three numbers of at most
-// 11 characters, two names of 20 and their blanks, and a terminator.
+// Room for the fixed part of a table line: four numbers of at most 11
+// characters, two names cut to 20, seven blanks and a terminator, so the
+// formatted prefix always fits.
 constexpr size_t kLinePrefixRoom = 128;
+static_assert(4 * 11 + 2 * 20 + 7 + 1 <= kLinePrefixRoom, "a table line prefix fits its room");
 
 // One line per activity; the diagonal shows 'X' whatever the row holds.
 // The table of a large model runs to hundreds of megabytes, so its lines
@@ -73,12 +75,6 @@ void write_table(const KAVELON *dt, FILE *out) {
         char *line = block.data() + used;
         const int prefix = std::snprintf(line, kLinePrefixRoom, " %3d %20s %20s %2d %2d %2d ", i, activity, data,
                                          s->block_order, s->subblock_order, s->predecessor_block);
-        if (prefix < 0 || static_cast<size_t>(prefix) >= kLinePrefixRoom) {
-            std::fwrite(block.data(), 1, used, out);
-            used = 0;
-            write_table_line(dt, out, i);
-            continue;
-        }
         char *codes = line + prefix;
         kavelon_fill_codes(&dt->P[i], 0, dt->n, codes);
         codes[i] = DEP_DIAGONAL;
