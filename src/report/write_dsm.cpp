@@ -10,6 +10,7 @@
 // the constraints. Output row: "Output: <name>", its marks on the
 // activities, three empty cells, its marks on the constraints.
 #include <string>
+#include <string_view>
 
 #include "report/report.h"
 
@@ -26,7 +27,7 @@ const char *mark(char code) {
 
 // A cell quoted only when it must be: a separator, a quote or a line end
 // inside, or white space at an end, which a reader would trim.
-void append_cell(std::string &line, const std::string &text) {
+void append_cell(std::string &line, std::string_view text) {
     bool quote = !text.empty() && (xmlisspace(static_cast<unsigned char>(text.front())) ||
                                    xmlisspace(static_cast<unsigned char>(text.back())));
     for (const char c : text) quote = quote || c == ',' || c == ';' || c == '"' || c == '\n' || c == '\r';
@@ -42,7 +43,7 @@ void append_cell(std::string &line, const std::string &text) {
     line += '"';
 }
 
-void append_cell(std::string &line, const char *text) { append_cell(line, std::string(xmlnulltext(text))); }
+void append_cell(std::string &line, const char *text) { append_cell(line, std::string_view(xmlnulltext(text))); }
 
 // Marks of one row on `count` columns; the column `diagonal` shows "X".
 // The row's cells are met in column order as the line is written.

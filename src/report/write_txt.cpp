@@ -27,23 +27,33 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "File Creation Time  = %s\n", stamp != nullptr ? stamp : "unknown\n");
 }
 
-// One line of the table written piece by piece, for a model whose table
-// cannot be put together in memory.
-void write_table_line(const KAVELON *dt, FILE *out, int i) {
+// Room for the fixed part of a table line: four numbers of at most 11
+// characters, two names cut to 20, seven blanks and a terminator, so the
+// formatted prefix always fits.
+constexpr size_t kLinePrefixRoom = 128;
+static_assert(4 * 11 + 2 * 20 + 7 + 1 <= kLinePrefixRoom, "a table line prefix fits its room");
+
+// Puts the fixed part of row i's table line, everything before its codes,
+// at line; returns its length.
+size_t format_line_prefix(const KAVELON *dt, int i, char *line) {
     const ACTSTATE *s = dt->d[i];
     char activity[21];
     char data[21];
     cut_name(activity, dt->design_activity_name[i]);
     cut_name(data, dt->design_data_name[i]);
-    std::fprintf(out, " %3d %20s %20s %2d %2d %2d ", i, activity, data, s->block_order,
-                 s->subblock_order, s->predecessor_block);
+    const int length = std::snprintf(line, kLinePrefixRoom, " %3d %20s %20s %2d %2d %2d ", i, activity, data,
+                                     s->block_order, s->subblock_order, s->predecessor_block);
+    return static_cast<size_t>(length);
+}
+
+// One line of the table written piece by piece, for a model whose table
+// cannot be put together in memory.
+void write_table_line(const KAVELON *dt, FILE *out, int i) {
+    char prefix[kLinePrefixRoom];
+    std::fwrite(prefix, 1, format_line_prefix(dt, i, prefix), out);
     kavelon_write_codes(out, &dt->P[i], dt->n, i);
     std::fputc('\n', out);
 }
-
-// Room for the fixed part of a table line: a blank, three numbers of at most
-// 11 characters, two names of 20 and their blanks, and a terminator.
-constexpr size_t kLinePrefixRoom = 128;
 
 // One line per activity; the diagonal shows 'X' whatever the row holds.
 // The table of a large model runs to hundreds of megabytes, so its lines
@@ -65,25 +75,13 @@ void write_table(const KAVELON *dt, FILE *out) {
             std::fwrite(block.data(), 1, used, out);
             used = 0;
         }
-        const ACTSTATE *s = dt->d[i];
-        char activity[21];
-        char data[21];
-        cut_name(activity, dt->design_activity_name[i]);
-        cut_name(data, dt->design_data_name[i]);
         char *line = block.data() + used;
-        const int prefix = std::snprintf(line, kLinePrefixRoom, " %3d %20s %20s %2d %2d %2d ", i, activity, data,
-                                         s->block_order, s->subblock_order, s->predecessor_block);
-        if (prefix < 0 || static_cast<size_t>(prefix) >= kLinePrefixRoom) {
-            std::fwrite(block.data(), 1, used, out);
-            used = 0;
-            write_table_line(dt, out, i);
-            continue;
-        }
+        const size_t prefix = format_line_prefix(dt, i, line);
         char *codes = line + prefix;
         kavelon_fill_codes(&dt->P[i], 0, dt->n, codes);
         codes[i] = DEP_DIAGONAL;
         codes[columns] = '\n';
-        used += static_cast<size_t>(prefix) + columns + 1;
+        used += prefix + columns + 1;
     }
     std::fwrite(block.data(), 1, used, out);
 }
