@@ -1079,6 +1079,8 @@ int kavelon_sequence_blocks(KAVELON *dt) {
     try {
         std::vector<int32_t> perm(static_cast<size_t>(n));
         bool moved = false;
+        delete[] dt->block_sequence;  // a record sequenced again keeps one result table
+        dt->block_sequence = nullptr;
         dt->block_sequence = new BLOCKSEQ[static_cast<size_t>(std::max(dt->nblock, 1))]();
         SEQGRAPH g;
         SEQRESULT r;
