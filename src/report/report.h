@@ -11,13 +11,14 @@
 // Fills buf with the local time in the 24-character calendar form and a
 // newline; returns 0, or 1 (buf empty) when the clock cannot be converted.
 int kavelon_time_stamp(char buf[26]);
-// The three writers share one signature: they only read the record, write
-// the whole report with the current time to the open stream and return 0.
-// The driver chooses one by the format with a plain switch.
+// The writers share one signature: they only read the record, write the
+// whole report to the open stream and return 0, or 1 after a message when
+// the report could not be completed. The driver chooses one by the format
+// with a plain switch. The DSM table ("-fDSM", the partitioned matrix as a
+// plain CSV table, readable back as input) carries no time stamp.
 int kavelon_write_txt(const KAVELON *dt, FILE *out);
 int kavelon_write_csv(const KAVELON *dt, FILE *out);
 int kavelon_write_xml(const KAVELON *dt, FILE *out);
-// The partitioned matrix as a plain CSV table ("-fDSM"), readable back as input.
 int kavelon_write_dsm(const KAVELON *dt, FILE *out);
 
 // Forms the calendar text of the given time in local time, English names
