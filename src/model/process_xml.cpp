@@ -489,18 +489,20 @@ void warn_same_activity_names(const KAVELON *dt) {
     }
 }
 
-// A constraint counts as used when some dependency finds it, that is, names
-// it while no activity produces an item of that name.
-void warn_unused_constraints(const KAVELON *dt, const ModelIndex &index) {
-    std::vector<char> used(static_cast<size_t>(dt->nQ), 0);
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "design_activity") && !same(c->name, "output")) continue;
-        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
-            if (!is_dependency(e) || first_named(index.data, e->text) >= 0) continue;
-            const int k = first_named(index.constraints, e->text);
-            if (k >= 0) used[static_cast<size_t>(k)] = 1;
-        }
+// Columns of the constraint rows that hold a cell.
+void mark_used_columns(const KAVROW *rows, int32_t count, std::vector<char> &used) {
+    for (int32_t r = 0; r < count; r++) {
+        for (int32_t t = 0; t < rows[r].count; t++) used[static_cast<size_t>(rows[r].cell[t].col)] = 1;
     }
+}
+
+// A constraint counts as used when some dependency finds it, that is, names
+// it while no activity produces an item of that name: exactly the columns
+// of Q and T that the dependencies filled.
+void warn_unused_constraints(const KAVELON *dt) {
+    std::vector<char> used(static_cast<size_t>(dt->nQ), 0);
+    mark_used_columns(dt->Q, dt->n, used);
+    if (dt->nR > 0) mark_used_columns(dt->T, dt->nR, used);
     for (int k = 0; k < dt->nQ; k++) {
         if (used[static_cast<size_t>(k)] == 0 && dt->constraint_name[k] != nullptr) {
             std::fprintf(stderr, " *** WARNING: constraint %d (%s) is used by no design_activity or output\n",
@@ -575,7 +577,7 @@ int kavelon_process_xml(KAVELON *dt) {
         if (dt->warnings == 1) {
             warn_suspicious_elements(dt);
             warn_same_activity_names(dt);
-            warn_unused_constraints(dt, index);
+            warn_unused_constraints(dt);
             warn_after_root(dt);
         }
     } catch (const std::bad_alloc &) {
