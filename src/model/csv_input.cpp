@@ -393,9 +393,7 @@ int kavelon_read_csv_file(KAVELON *dt, FILE *in) {
         std::string bytes;
         Grid rows;
         if (!read_all(in, bytes)) {
-            error.what = "read error";
-            error.line = 1;
-            error.column = 1;
+            fail(error, 1, 1, "read error");
         } else if (split_cells(bytes, rows, error) && check_rectangular(rows, error)) {
             if (dt->transpose == 1) rows = transposed(rows);
             XMLENTITY *root = nullptr;

@@ -307,17 +307,18 @@ struct Consumer {
 // so that a dependency overwritten by a later one is not lost without a
 // word. Kept by column for the activities' data items and the constraints,
 // one byte each so that a large model's table stays in the cache, and
-// cleared after each consumer through the columns it touched, so a large
-// model costs no allocation per consumer. 0 is a column not named yet.
+// cleared after each consumer through the cells of its rows, which name
+// every column it touched. 0 is a column not named yet.
 struct KindsNamed {
     std::vector<char> activity;    // by column of P or R
     std::vector<char> constraint;  // by column of Q or T
-    std::vector<char *> touched;
 };
 
-void forget_kinds(KindsNamed &named) {
-    for (char *slot : named.touched) *slot = 0;
-    named.touched.clear();
+void forget_kinds(KindsNamed &named, const KAVROW &activity_row, const KAVROW &constraint_row) {
+    for (int32_t t = 0; t < activity_row.count; t++)
+        named.activity[static_cast<size_t>(activity_row.cell[t].col)] = 0;
+    for (int32_t t = 0; t < constraint_row.count; t++)
+        named.constraint[static_cast<size_t>(constraint_row.cell[t].col)] = 0;
 }
 
 // The name of the dependency element a code comes from; a dependency
@@ -330,20 +331,16 @@ const char *dependency_element(char code) {
     }
 }
 
-void note_dependency(const KAVELON *dt, const Consumer &who, KindsNamed &named, char &earlier,
+// Notes that element c names its data item with `code`, warning when it
+// was named before in this consumer.
+void note_dependency(const KAVELON *dt, const Consumer &who, char &earlier, char code,
                      const XMLENTITY *c) {
-    const char code = dependency_code(c->name);
-    if (earlier == 0) {
-        earlier = code;
-        named.touched.push_back(&earlier);
-        return;
-    }
-    if (earlier != code) {
+    if (earlier != 0 && earlier != code) {
         std::fprintf(stderr,
                      " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
                      "counts\n",
                      who.kind, xmlnulltext(who.name), c->text, c->name, dependency_element(earlier));
-    } else if (dt->warnings == 1) {
+    } else if (earlier == code && dt->warnings == 1) {
         std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
                      who.index, xmlnulltext(who.name), c->text, c->name);
     }
@@ -374,16 +371,17 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
     if (consumer->next != nullptr) prefetch_slots(index.data, consumer->next);
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
+        const char code = dependency_code(c->name);
         const int j = first_named(index.data, c->text);
         if (j >= 0) {
-            note_dependency(dt, who, named, named.activity[static_cast<size_t>(j)], c);
-            kavelon_add_cell(activity_row, j, dependency_code(c->name));
+            note_dependency(dt, who, named.activity[static_cast<size_t>(j)], code, c);
+            kavelon_add_cell(activity_row, j, code);
             continue;
         }
         const int k = first_named(index.constraints, c->text);
         if (k >= 0) {
-            note_dependency(dt, who, named, named.constraint[static_cast<size_t>(k)], c);
-            kavelon_add_cell(constraint_row, k, dependency_code(c->name));
+            note_dependency(dt, who, named.constraint[static_cast<size_t>(k)], code, c);
+            kavelon_add_cell(constraint_row, k, code);
             continue;
         }
         std::fprintf(stderr, "*** ERROR: For %s (%s) could not find (%s) data (%s)\n", who.kind,
@@ -408,7 +406,7 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
         const Consumer who{kind, k, names[k]};
         if (!enter_dependencies(dt, index, c, &rows[k], &constraint_rows[k], who, named))
             *result = 1;
-        forget_kinds(named);
+        forget_kinds(named, rows[k], constraint_rows[k]);
         kavelon_close_row(rows, k, count);
         kavelon_close_row(constraint_rows, k, count);
         k++;
@@ -491,18 +489,20 @@ void warn_same_activity_names(const KAVELON *dt) {
     }
 }
 
-// A constraint counts as used when some dependency finds it, that is, names
-// it while no activity produces an item of that name.
-void warn_unused_constraints(const KAVELON *dt, const ModelIndex &index) {
-    std::vector<char> used(static_cast<size_t>(dt->nQ), 0);
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "design_activity") && !same(c->name, "output")) continue;
-        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
-            if (!is_dependency(e) || first_named(index.data, e->text) >= 0) continue;
-            const int k = first_named(index.constraints, e->text);
-            if (k >= 0) used[static_cast<size_t>(k)] = 1;
-        }
+// Columns of the constraint rows that hold a cell.
+void mark_used_columns(const KAVROW *rows, int32_t count, std::vector<char> &used) {
+    for (int32_t r = 0; r < count; r++) {
+        for (int32_t t = 0; t < rows[r].count; t++) used[static_cast<size_t>(rows[r].cell[t].col)] = 1;
     }
+}
+
+// A constraint counts as used when some dependency finds it, that is, names
+// it while no activity produces an item of that name: exactly the columns
+// of Q and T that the dependencies filled.
+void warn_unused_constraints(const KAVELON *dt) {
+    std::vector<char> used(static_cast<size_t>(dt->nQ), 0);
+    mark_used_columns(dt->Q, dt->n, used);
+    if (dt->nR > 0) mark_used_columns(dt->T, dt->nR, used);
     for (int k = 0; k < dt->nQ; k++) {
         if (used[static_cast<size_t>(k)] == 0 && dt->constraint_name[k] != nullptr) {
             std::fprintf(stderr, " *** WARNING: constraint %d (%s) is used by no design_activity or output\n",
@@ -577,7 +577,7 @@ int kavelon_process_xml(KAVELON *dt) {
         if (dt->warnings == 1) {
             warn_suspicious_elements(dt);
             warn_same_activity_names(dt);
-            warn_unused_constraints(dt, index);
+            warn_unused_constraints(dt);
             warn_after_root(dt);
         }
     } catch (const std::bad_alloc &) {

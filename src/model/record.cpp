@@ -140,39 +140,9 @@ void relabel_columns(KAVROW *rows, int32_t count, const std::vector<int32_t> &wh
 }  // namespace
 
 int kavelon_initialize(KAVELON *dt) {
-    dt->P = nullptr;
-    dt->d = nullptr;
-    dt->n = 0;
-    dt->nblock = 0;
-    dt->design_activity_name = nullptr;
-    dt->design_data_name = nullptr;
-    dt->nQ = 0;
-    dt->nR = 0;
-    dt->Q = nullptr;
-    dt->R = nullptr;
-    dt->T = nullptr;
-    dt->constraint_name = nullptr;
-    dt->output_name = nullptr;
-    dt->name = nullptr;
-    dt->version = nullptr;
-    dt->version_date = nullptr;
-    dt->study_name = nullptr;
-    dt->root = nullptr;
-    dt->xml_filename = nullptr;
-    dt->output_filename = nullptr;
+    // Every field starts as none or 0, but for the text report by default.
+    *dt = KAVELON{};
     dt->output_format = KAVELON_FORMAT_TXT;
-    dt->debug = 0;
-    dt->entities = nullptr;
-    dt->transpose = 0;
-    dt->warnings = 0;
-    dt->text_after = 0;
-    dt->P_cells = nullptr;
-    dt->Q_cells = nullptr;
-    dt->R_cells = nullptr;
-    dt->T_cells = nullptr;
-    dt->states = nullptr;
-    dt->sequence = KAVELON_SEQUENCE_NONE;
-    dt->block_sequence = nullptr;
     return 0;
 }
 
