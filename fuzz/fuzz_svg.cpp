@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 FILE *sink = nullptr;

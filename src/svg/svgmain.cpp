@@ -1,6 +1,6 @@
 // Run control of kavelon-svg: the command line, reading the report, and
 // writing the picture to standard output or to the "-o" file.
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <string>
 
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 

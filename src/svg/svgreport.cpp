@@ -7,7 +7,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 
@@ -103,7 +103,7 @@ struct WIDTHRUN {
     int32_t width;
 };
 
-#include "svgfontwidths.inc"
+#include "svg/svgfontwidths.inc"
 
 // A character the font lacks is drawn from some other font the viewer has;
 // its width is not known, so it is taken wide enough for the ideographs and

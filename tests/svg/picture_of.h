@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "svg.h"
+#include "svg/svg.h"
 #include "test_util.h"
 
 inline std::string picture_of(const SVGREPORT &report) {

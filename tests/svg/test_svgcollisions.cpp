@@ -14,7 +14,7 @@
 #include <sstream>
 
 #include "picture_of.h"
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 

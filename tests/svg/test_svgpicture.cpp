@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "picture_of.h"
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // texts measured and labels cut at a width on a character boundary.
 #include <gtest/gtest.h>
 
-#include "svg.h"
+#include "svg/svg.h"
 
 namespace {
 
