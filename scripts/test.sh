@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds kavelon and runs every test: a plain debug build, a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, and (when clang is there)
-# the fuzz targets over their corpora.
+# AddressSanitizer and UndefinedBehaviorSanitizer, and the fuzz targets over
+# their corpora, built with clang (which must be installed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
