@@ -12,6 +12,7 @@
 // one "Constraint: <name>" per constraint, and one row "Output: <name>" per
 // output; they are recognised by those labels and only after the square part,
 // so a plain square matrix reads the same whatever its labels are.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -40,11 +41,13 @@ struct Cell {
 
 // A row keeps its labels and the cells that say something; an empty cell or
 // a mark of no dependency is left out, so a large matrix of mostly nothing
-// takes little memory. `width` counts every cell; `line_at` is the line where
-// the cell at `width_wanted` began, `last_line` where the last one began.
+// takes little memory. `width` counts every cell, `filled` the cells up to
+// the last one that is not empty; `line_at` is the line where the cell at
+// `width_wanted` began, `last_line` where the last one began.
 struct Row {
     std::vector<Cell> cells;
     int width = 0;
+    int filled = 0;
     int line_at = 0;
     int last_line = 0;
 };
@@ -207,6 +210,7 @@ bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
             row.last_line = line;
             if (!read_cell(in, pos, separator, line, cell, &row_done, error)) return false;
             blank = blank && cell.text.empty();
+            if (!cell.text.empty()) row.filled = row.width + 1;
             if (cell.index == 0) keep_row = keep_row || cell.text == kActivityColumn;
             const bool keep = keep_row || cell.index == 0 ||
                               (static_cast<size_t>(cell.index) < keep_column.size() &&
@@ -238,6 +242,26 @@ bool check_rectangular(const Grid &rows, CsvError &error) {
                         std::to_string(width));
     }
     return true;
+}
+
+// Spreadsheets export every cell once touched, so a matrix may come with
+// columns after it that are empty in every line (their empty lines are
+// already left out). Such trailing columns are dropped, but not one whose
+// empty label pairs with an empty row label at the same place: that one is
+// part of the square, and the model names the empty activity.
+void drop_empty_columns(Grid &rows) {
+    int used = 0;
+    for (const Row &row : rows) used = std::max(used, row.filled);
+    int width = rows[0].width;
+    for (; width > used; width--) {
+        const size_t last = static_cast<size_t>(width - 1);
+        if (last < rows.size() && rows[last].cells[0].text.empty()) break;
+    }
+    if (width == rows[0].width) return;
+    for (Row &row : rows) {
+        row.width = width;
+        while (!row.cells.empty() && row.cells.back().index >= width) row.cells.pop_back();
+    }
 }
 
 Grid transposed(const Grid &rows) {
@@ -395,6 +419,7 @@ int kavelon_read_csv_file(KAVELON *dt, FILE *in) {
         if (!read_all(in, bytes)) {
             fail(error, 1, 1, "read error");
         } else if (split_cells(bytes, rows, error) && check_rectangular(rows, error)) {
+            drop_empty_columns(rows);
             if (dt->transpose == 1) rows = transposed(rows);
             XMLENTITY *root = nullptr;
             good = build_tree(rows, &root, error);

@@ -60,6 +60,22 @@ TEST(CsvInput, FaultsAreNamedWhereTheyStand) {
               "(Block)\n");
 }
 
+TEST(CsvInput, EmptyColumnsAfterTheMatrixAreDropped) {
+    // Cells once touched beyond the matrix, as a spreadsheet exports them.
+    const std::string touched = ",a,b,,\r\na,,S,,\r\nb,W,,,\r\n,,,,\r\n , ,,,\r\n";
+    EXPECT_EQ(read(touched).p, "0S|W0");
+    EXPECT_EQ(read(touched, 1).p, "0W|S0");
+    // A mark of no dependency is still something written there.
+    EXPECT_EQ(read(",a,b,\na,,S,0\nb,W,,\n").messages,
+              " *** ERROR: csv file (m.csv) line 1 column 4: column label () has no row\n");
+    // Rows of other widths stay ragged, even where the extra cells are empty.
+    EXPECT_EQ(read(",a,b,,\na,,S\nb,W,\n").messages,
+              " *** ERROR: csv file (m.csv) line 2 column 4: row has 3 cells, the first row has 5\n");
+    // An empty column label whose row label at the same place is empty too
+    // is an activity of the square, not a column to drop.
+    EXPECT_EQ(read(",a,,,\na,,,,\n,S,,,\n").p, "00|S0");
+}
+
 TEST(CsvInput, TransposedReadsProvidersInRows) {
     EXPECT_EQ(read(",a,b,c\na,,S,\nb,,,W\nc,,,\n", 1).p, "000|S00|0W0");
     EXPECT_EQ(read(",a,b,c\na,,S,\nb,,,W\nc,,,\n", 0).p, "0S0|00W|000");
