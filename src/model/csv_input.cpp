@@ -277,8 +277,18 @@ Grid transposed(const Grid &rows) {
     return out;
 }
 
-bool starts_with(const std::string &s, const char *prefix) {
-    return s.compare(0, std::strlen(prefix), prefix) == 0;
+// A label of the form "<prefix><name>". The prefix ends in a blank, which
+// the reader trims off the label of a nameless output or constraint, as the
+// "-fDSM" table writes it; the prefix without that blank names it too.
+bool labelled(const std::string &label, const char *prefix) {
+    const size_t length = std::strlen(prefix);
+    return label.compare(0, length, prefix) == 0 ||
+           label.compare(0, std::string::npos, prefix, length - 1) == 0;
+}
+
+std::string name_after(const std::string &label, const char *prefix) {
+    const size_t length = std::strlen(prefix);
+    return label.size() > length ? label.substr(length) : std::string();
 }
 
 // Columns after the square part.
@@ -287,7 +297,7 @@ enum class Extra { none, activity, passed_over, constraint };
 Extra extra_column(const std::string &label) {
     if (label == kActivityColumn) return Extra::activity;
     if (label == kBlockColumn || label == kPredecessorColumn) return Extra::passed_over;
-    if (starts_with(label, kConstraintPrefix)) return Extra::constraint;
+    if (labelled(label, kConstraintPrefix)) return Extra::constraint;
     return Extra::none;
 }
 
@@ -346,12 +356,12 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
         kind[j] = extra_column(text);
         if (kind[j] != Extra::constraint) continue;
-        constraints[j] = text.substr(std::strlen(kConstraintPrefix));
+        constraints[j] = name_after(text, kConstraintPrefix);
         items[j] = &constraints[j];
     }
     // Where the square part ends, a row that names no output is a label
     // that differs, whatever the column holds.
-    if (n < columns && n < count && !starts_with(label(n + 1).text, kOutputPrefix)) {
+    if (n < columns && n < count && !labelled(label(n + 1).text, kOutputPrefix)) {
         return fail(error, label(n + 1),
                     "row label (" + label(n + 1).text + ") differs from column label (" +
                         head[n + 1].text + ")");
@@ -362,7 +372,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
     }
     for (size_t i = n; i < count; i++) {
-        if (!starts_with(label(i + 1).text, kOutputPrefix)) {
+        if (!labelled(label(i + 1).text, kOutputPrefix)) {
             return fail(error, label(i + 1), "row label (" + label(i + 1).text + ") has no column");
         }
     }
@@ -385,7 +395,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
     }
     for (size_t i = n; i < count; i++) {
         const Row &row = rows[i + 1];
-        const std::string name = row.cells[0].text.substr(std::strlen(kOutputPrefix));
+        const std::string name = name_after(row.cells[0].text, kOutputPrefix);
         XMLENTITY *output = new_element("output");
         tail = append(tail, output);
         XMLENTITY **inner = append(&output->child, new_element("name", name));
