@@ -146,10 +146,12 @@ bool says_nothing(const std::string &text) {
 
 // Reads one cell from `pos`, RFC 4180 quoting with doubled quotes;
 // characters after a closing quote, up to the separator, are kept as part of
-// the cell. Sets *row_done at a line end or the end of the input. False after
-// an unterminated quote.
+// the cell. Blanks before an opening quote are passed over, as blanks around
+// a cell are, so that `, "a, b"` is one quoted cell. Sets *row_done at a line
+// end or the end of the input. False after an unterminated quote.
 bool read_cell(const std::string &in, size_t &pos, char separator, int &line, Cell &cell,
                bool *row_done, CsvError &error) {
+    while (pos < in.size() && (in[pos] == ' ' || in[pos] == '\t')) pos++;
     if (pos < in.size() && in[pos] == '"') {
         pos++;
         for (;;) {

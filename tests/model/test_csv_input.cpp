@@ -43,6 +43,8 @@ TEST(CsvInput, WhatSpreadsheetsWriteAroundAMatrix) {
     // An empty label is a name like any other, and so is a name that looks
     // like a mark of no dependency.
     EXPECT_EQ(read(",\"\",b,Activity\n\"\",,,-\nb,S,,0\n").p, "00|S0");
+    // Blanks before an opening quote leave the cell quoted, separator and all.
+    EXPECT_EQ(read(", \"a, x\" ,\t\"b\"\n \"a, x\" ,,S\n\"b\" ,W,\n").p, "0S|W0");
 }
 
 TEST(CsvInput, FaultsAreNamedWhereTheyStand) {
