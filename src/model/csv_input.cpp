@@ -101,14 +101,15 @@ char detect_separator(const std::string &in, size_t pos) {
     return semicolons > commas ? ';' : ',';
 }
 
-// A positive decimal number ("1", "2", "0.5"): true; zero ("0", "0.0")
+// A positive decimal number ("1", "2", "0.5", or "0,5" as spreadsheets
+// write it where the comma is the decimal mark): true; zero ("0", "0.0")
 // sets *zero instead; anything else is no number.
 bool positive_number(const std::string &s, bool *zero) {
     bool digits = false;
     bool nonzero = false;
     bool point = false;
     for (const char c : s) {
-        if (c == '.' && !point) {
+        if ((c == '.' || c == ',') && !point) {
             point = true;
         } else if (c >= '0' && c <= '9') {
             digits = true;
