@@ -81,7 +81,8 @@ void trim(std::string &s) {
 }
 
 // ';' when the first line holds more of them than of ',' outside quotes,
-// else ','.
+// else ','. Lines that hold neither, such as empty lines above the matrix,
+// which are skipped, do not count as the first.
 char detect_separator(const std::string &in, size_t pos) {
     int commas = 0;
     int semicolons = 0;
@@ -90,7 +91,7 @@ char detect_separator(const std::string &in, size_t pos) {
         const char c = in[pos];
         if (c == '"') {
             quoted = !quoted;
-        } else if (!quoted && c == '\n') {
+        } else if (!quoted && c == '\n' && commas + semicolons > 0) {
             break;
         } else if (!quoted && c == ',') {
             commas++;

@@ -40,8 +40,9 @@ TEST(CsvInput, WhatSpreadsheetsWriteAroundAMatrix) {
     ASSERT_EQ(r.result, 0) << r.messages;
     EXPECT_EQ(r.messages, "");
     EXPECT_EQ(r.p, "0SS|S00|IW0");
-    // Weights with a decimal comma, as written where ';' separates cells.
-    EXPECT_EQ(read(";a;b;c\na;;0,5;0,0\nb;\"2,0\";;\nc;,5;;\n").p, "0S0|S00|S00");
+    // Weights with a decimal comma, as written where ';' separates cells;
+    // the separator is found past the empty lines above the matrix.
+    EXPECT_EQ(read("\r\n \n;a;b;c\na;;0,5;0,0\nb;\"2,0\";;\nc;,5;;\n").p, "0S0|S00|S00");
     // An empty label is a name like any other, and so is a name that looks
     // like a mark of no dependency.
     EXPECT_EQ(read(",\"\",b,Activity\n\"\",,,-\nb,S,,0\n").p, "00|S0");
