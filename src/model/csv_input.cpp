@@ -12,6 +12,7 @@
 // one "Constraint: <name>" per constraint, and one row "Output: <name>" per
 // output; they are recognised by those labels and only after the square part,
 // so a plain square matrix reads the same whatever its labels are.
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
@@ -40,11 +41,13 @@ struct Cell {
 
 // A row keeps its labels and the cells that say something; an empty cell or
 // a mark of no dependency is left out, so a large matrix of mostly nothing
-// takes little memory. `width` counts every cell; `line_at` is the line where
-// the cell at `width_wanted` began, `last_line` where the last one began.
+// takes little memory. `width` counts every cell, `filled` the cells up to
+// the last one that is not empty; `line_at` is the line where the cell at
+// `width_wanted` began, `last_line` where the last one began.
 struct Row {
     std::vector<Cell> cells;
     int width = 0;
+    int filled = 0;
     int line_at = 0;
     int last_line = 0;
 };
@@ -78,7 +81,8 @@ void trim(std::string &s) {
 }
 
 // ';' when the first line holds more of them than of ',' outside quotes,
-// else ','.
+// else ','. Lines that hold neither, such as empty lines above the matrix,
+// which are skipped, do not count as the first.
 char detect_separator(const std::string &in, size_t pos) {
     int commas = 0;
     int semicolons = 0;
@@ -87,7 +91,7 @@ char detect_separator(const std::string &in, size_t pos) {
         const char c = in[pos];
         if (c == '"') {
             quoted = !quoted;
-        } else if (!quoted && c == '\n') {
+        } else if (!quoted && c == '\n' && commas + semicolons > 0) {
             break;
         } else if (!quoted && c == ',') {
             commas++;
@@ -98,14 +102,15 @@ char detect_separator(const std::string &in, size_t pos) {
     return semicolons > commas ? ';' : ',';
 }
 
-// A positive decimal number ("1", "2", "0.5"): true; zero ("0", "0.0")
+// A positive decimal number ("1", "2", "0.5", or "0,5" as spreadsheets
+// write it where the comma is the decimal mark): true; zero ("0", "0.0")
 // sets *zero instead; anything else is no number.
 bool positive_number(const std::string &s, bool *zero) {
     bool digits = false;
     bool nonzero = false;
     bool point = false;
     for (const char c : s) {
-        if (c == '.' && !point) {
+        if ((c == '.' || c == ',') && !point) {
             point = true;
         } else if (c >= '0' && c <= '9') {
             digits = true;
@@ -143,10 +148,12 @@ bool says_nothing(const std::string &text) {
 
 // Reads one cell from `pos`, RFC 4180 quoting with doubled quotes;
 // characters after a closing quote, up to the separator, are kept as part of
-// the cell. Sets *row_done at a line end or the end of the input. False after
-// an unterminated quote.
+// the cell. Blanks before an opening quote are passed over, as blanks around
+// a cell are, so that `, "a, b"` is one quoted cell. Sets *row_done at a line
+// end or the end of the input. False after an unterminated quote.
 bool read_cell(const std::string &in, size_t &pos, char separator, int &line, Cell &cell,
                bool *row_done, CsvError &error) {
+    while (pos < in.size() && (in[pos] == ' ' || in[pos] == '\t')) pos++;
     if (pos < in.size() && in[pos] == '"') {
         pos++;
         for (;;) {
@@ -207,6 +214,7 @@ bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
             row.last_line = line;
             if (!read_cell(in, pos, separator, line, cell, &row_done, error)) return false;
             blank = blank && cell.text.empty();
+            if (!cell.text.empty()) row.filled = row.width + 1;
             if (cell.index == 0) keep_row = keep_row || cell.text == kActivityColumn;
             const bool keep = keep_row || cell.index == 0 ||
                               (static_cast<size_t>(cell.index) < keep_column.size() &&
@@ -240,6 +248,26 @@ bool check_rectangular(const Grid &rows, CsvError &error) {
     return true;
 }
 
+// Spreadsheets export every cell once touched, so a matrix may come with
+// columns after it that are empty in every line (their empty lines are
+// already left out). Such trailing columns are dropped, but not one whose
+// empty label pairs with an empty row label at the same place: that one is
+// part of the square, and the model names the empty activity.
+void drop_empty_columns(Grid &rows) {
+    int used = 0;
+    for (const Row &row : rows) used = std::max(used, row.filled);
+    int width = rows[0].width;
+    for (; width > used; width--) {
+        const size_t last = static_cast<size_t>(width - 1);
+        if (last < rows.size() && rows[last].cells[0].text.empty()) break;
+    }
+    if (width == rows[0].width) return;
+    for (Row &row : rows) {
+        row.width = width;
+        while (!row.cells.empty() && row.cells.back().index >= width) row.cells.pop_back();
+    }
+}
+
 Grid transposed(const Grid &rows) {
     Grid out(static_cast<size_t>(rows[0].width));
     for (size_t i = 0; i < rows.size(); i++) {
@@ -253,8 +281,18 @@ Grid transposed(const Grid &rows) {
     return out;
 }
 
-bool starts_with(const std::string &s, const char *prefix) {
-    return s.compare(0, std::strlen(prefix), prefix) == 0;
+// A label of the form "<prefix><name>". The prefix ends in a blank, which
+// the reader trims off the label of a nameless output or constraint, as the
+// "-fDSM" table writes it; the prefix without that blank names it too.
+bool labelled(const std::string &label, const char *prefix) {
+    const size_t length = std::strlen(prefix);
+    return label.compare(0, length, prefix) == 0 ||
+           label.compare(0, std::string::npos, prefix, length - 1) == 0;
+}
+
+std::string name_after(const std::string &label, const char *prefix) {
+    const size_t length = std::strlen(prefix);
+    return label.size() > length ? label.substr(length) : std::string();
 }
 
 // Columns after the square part.
@@ -263,7 +301,7 @@ enum class Extra { none, activity, passed_over, constraint };
 Extra extra_column(const std::string &label) {
     if (label == kActivityColumn) return Extra::activity;
     if (label == kBlockColumn || label == kPredecessorColumn) return Extra::passed_over;
-    if (starts_with(label, kConstraintPrefix)) return Extra::constraint;
+    if (labelled(label, kConstraintPrefix)) return Extra::constraint;
     return Extra::none;
 }
 
@@ -322,12 +360,12 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
         kind[j] = extra_column(text);
         if (kind[j] != Extra::constraint) continue;
-        constraints[j] = text.substr(std::strlen(kConstraintPrefix));
+        constraints[j] = name_after(text, kConstraintPrefix);
         items[j] = &constraints[j];
     }
     // Where the square part ends, a row that names no output is a label
     // that differs, whatever the column holds.
-    if (n < columns && n < count && !starts_with(label(n + 1).text, kOutputPrefix)) {
+    if (n < columns && n < count && !labelled(label(n + 1).text, kOutputPrefix)) {
         return fail(error, label(n + 1),
                     "row label (" + label(n + 1).text + ") differs from column label (" +
                         head[n + 1].text + ")");
@@ -338,7 +376,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
     }
     for (size_t i = n; i < count; i++) {
-        if (!starts_with(label(i + 1).text, kOutputPrefix)) {
+        if (!labelled(label(i + 1).text, kOutputPrefix)) {
             return fail(error, label(i + 1), "row label (" + label(i + 1).text + ") has no column");
         }
     }
@@ -361,7 +399,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
     }
     for (size_t i = n; i < count; i++) {
         const Row &row = rows[i + 1];
-        const std::string name = row.cells[0].text.substr(std::strlen(kOutputPrefix));
+        const std::string name = name_after(row.cells[0].text, kOutputPrefix);
         XMLENTITY *output = new_element("output");
         tail = append(tail, output);
         XMLENTITY **inner = append(&output->child, new_element("name", name));
@@ -395,6 +433,7 @@ int kavelon_read_csv_file(KAVELON *dt, FILE *in) {
         if (!read_all(in, bytes)) {
             fail(error, 1, 1, "read error");
         } else if (split_cells(bytes, rows, error) && check_rectangular(rows, error)) {
+            drop_empty_columns(rows);
             if (dt->transpose == 1) rows = transposed(rows);
             XMLENTITY *root = nullptr;
             good = build_tree(rows, &root, error);

@@ -40,9 +40,14 @@ TEST(CsvInput, WhatSpreadsheetsWriteAroundAMatrix) {
     ASSERT_EQ(r.result, 0) << r.messages;
     EXPECT_EQ(r.messages, "");
     EXPECT_EQ(r.p, "0SS|S00|IW0");
+    // Weights with a decimal comma, as written where ';' separates cells;
+    // the separator is found past the empty lines above the matrix.
+    EXPECT_EQ(read("\r\n \n;a;b;c\na;;0,5;0,0\nb;\"2,0\";;\nc;,5;;\n").p, "0S0|S00|S00");
     // An empty label is a name like any other, and so is a name that looks
     // like a mark of no dependency.
     EXPECT_EQ(read(",\"\",b,Activity\n\"\",,,-\nb,S,,0\n").p, "00|S0");
+    // Blanks before an opening quote leave the cell quoted, separator and all.
+    EXPECT_EQ(read(", \"a, x\" ,\t\"b\"\n \"a, x\" ,,S\n\"b\" ,W,\n").p, "0S|W0");
 }
 
 TEST(CsvInput, FaultsAreNamedWhereTheyStand) {
@@ -58,6 +63,22 @@ TEST(CsvInput, FaultsAreNamedWhereTheyStand) {
     EXPECT_EQ(read(",Block,a\na,,\nBlock,,\n").messages,
               " *** ERROR: csv file (m.csv) line 2 column 1: row label (a) differs from column label "
               "(Block)\n");
+}
+
+TEST(CsvInput, EmptyColumnsAfterTheMatrixAreDropped) {
+    // Cells once touched beyond the matrix, as a spreadsheet exports them.
+    const std::string touched = ",a,b,,\r\na,,S,,\r\nb,W,,,\r\n,,,,\r\n , ,,,\r\n";
+    EXPECT_EQ(read(touched).p, "0S|W0");
+    EXPECT_EQ(read(touched, 1).p, "0W|S0");
+    // A mark of no dependency is still something written there.
+    EXPECT_EQ(read(",a,b,\na,,S,0\nb,W,,\n").messages,
+              " *** ERROR: csv file (m.csv) line 1 column 4: column label () has no row\n");
+    // Rows of other widths stay ragged, even where the extra cells are empty.
+    EXPECT_EQ(read(",a,b,,\na,,S\nb,W,\n").messages,
+              " *** ERROR: csv file (m.csv) line 2 column 4: row has 3 cells, the first row has 5\n");
+    // An empty column label whose row label at the same place is empty too
+    // is an activity of the square, not a column to drop.
+    EXPECT_EQ(read(",a,,,\na,,,,\n,S,,,\n").p, "00|S0");
 }
 
 TEST(CsvInput, TransposedReadsProvidersInRows) {

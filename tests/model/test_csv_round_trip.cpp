@@ -114,7 +114,30 @@ TEST(CsvRoundTrip, RandomMatricesReadBackAsTheyWereOrdered) {
         expect_same_model(first, second, dsm);
         // Ordered already, the table is written back unchanged.
         ASSERT_EQ(dsm_of(second), dsm);
+        // Saved again by a spreadsheet: CRLF, cells once touched to the
+        // right of the table and empty lines below it.
+        std::string saved;
+        for (const char c : dsm) saved += c == '\n' ? std::string(",,\r\n") : std::string(1, c);
+        saved += ",,,,,,\r\n\r\n";
+        KAVELON third;
+        read_csv_text(third, saved);
+        expect_same_model(first, third, saved);
     }
+}
+
+TEST(CsvRoundTrip, NamelessOutputAndConstraint) {
+    // The table writes "Output: " and "Constraint: " for them, which read
+    // back with the blank trimmed off.
+    KAVELON first;
+    read_csv_text(first, ",a,b,Constraint:\na,,S,I\nb,W,,\nOutput:,,W,S\n");
+    ASSERT_EQ(first.nR, 1);
+    ASSERT_EQ(first.nQ, 1);
+    EXPECT_STREQ(first.output_name[0], "");
+    EXPECT_STREQ(first.constraint_name[0], "");
+    const std::string dsm = dsm_of(first);
+    KAVELON second;
+    read_csv_text(second, dsm);
+    expect_same_model(first, second, dsm);
 }
 
 TEST(CsvRoundTrip, BundledExample) {
