@@ -13,6 +13,7 @@
 // output; they are recognised by those labels and only after the square part,
 // so a plain square matrix reads the same whatever its labels are.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -61,15 +62,38 @@ struct CsvError {
     std::string what;
 };
 
-bool fail(CsvError &error, int line, int column, std::string what) {
+// A quoted cell may hold line breaks and other control characters; the
+// message quotes cells, and must stay one line, so those are shown escaped.
+std::string on_one_line(const std::string &text) {
+    std::string shown;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte == '\n') {
+            shown += "\\n";
+        } else if (byte == '\r') {
+            shown += "\\r";
+        } else if (byte == '\t') {
+            shown += "\\t";
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
+            shown += hex;
+        } else {
+            shown += c;
+        }
+    }
+    return shown;
+}
+
+bool fail(CsvError &error, int line, int column, const std::string &what) {
     error.line = line;
     error.column = column;
-    error.what = std::move(what);
+    error.what = on_one_line(what);
     return false;
 }
 
-bool fail(CsvError &error, const Cell &at, std::string what) {
-    return fail(error, at.line, at.column, std::move(what));
+bool fail(CsvError &error, const Cell &at, const std::string &what) {
+    return fail(error, at.line, at.column, what);
 }
 
 void trim(std::string &s) {
