@@ -86,37 +86,75 @@ void write_table(const KAVELON *dt, FILE *out) {
     std::fwrite(block.data(), 1, used, out);
 }
 
+// What follows the kind of every dependency line on the data item of
+// column j: "%30s (from design_activity %s)\n" formed with the item's and
+// its activity's names. A large model's dependencies name their columns in
+// random order, many times each: formed once per column and kept side by
+// side, a line costs two copies instead of a formatting call that waits for
+// names scattered over the entity tree. When the block cannot be had, the
+// lines are formatted one by one.
+struct DependencyTails {
+    std::vector<char> text;
+    std::vector<size_t> start;  // tail j is text[start[j] .. start[j + 1])
+};
+
+void collect_tails(const KAVELON *dt, DependencyTails &tails) {
+    try {
+        tails.start.reserve(static_cast<size_t>(dt->n) + 1);
+        tails.start.push_back(0);
+        std::vector<char> line(256);
+        for (int j = 0; j < dt->n; j++) {
+            const char *data = xmlnulltext(dt->design_data_name[j]);
+            const char *activity = xmlnulltext(dt->design_activity_name[j]);
+            int length = std::snprintf(line.data(), line.size(), "%30s (from design_activity %s)\n", data, activity);
+            if (length < 0) throw std::bad_alloc();
+            if (static_cast<size_t>(length) >= line.size()) {
+                line.resize(static_cast<size_t>(length) + 1);
+                length = std::snprintf(line.data(), line.size(), "%30s (from design_activity %s)\n", data, activity);
+            }
+            tails.text.insert(tails.text.end(), line.data(), line.data() + length);
+            tails.start.push_back(tails.text.size());
+        }
+    } catch (const std::bad_alloc &) {
+        std::vector<char>().swap(tails.text);
+        std::vector<size_t>().swap(tails.start);
+    }
+}
+
+// The kind of a dependency line, with the given code, of row i on the data
+// item of row j; none for a code that writes no line.
+const char *dependency_kind(const KAVELON *dt, int i, int j, char code) {
+    switch (code) {
+        case DEP_STRONG: return "      (STRONG) ";
+        case DEP_ICD: return "      (ICD) ";
+        case DEP_WEAK: {
+            const int block_i = dt->d[i]->block_order;
+            const int block_j = dt->d[j]->block_order;
+            if (block_j < block_i) return "      (WEAK already calculated) ";
+            if (block_j == block_i) return "      (WEAK) ";
+            return "      (WEAK last iteration) ";
+        }
+        default: return nullptr;
+    }
+}
+
 // One line for the dependency, with the given code, of row i on the data
 // item of row j.
-void write_dependency(const KAVELON *dt, FILE *out, int i, int j, char code) {
-    const char *data = dt->design_data_name[j];
-    const char *activity = dt->design_activity_name[j];
-    const int block_i = dt->d[i]->block_order;
-    const int block_j = dt->d[j]->block_order;
-    switch (code) {
-        case DEP_NONE:
-            break;
-        case DEP_STRONG:
-            std::fprintf(out, "      (STRONG) %30s (from design_activity %s)\n", data, activity);
-            break;
-        case DEP_WEAK:
-            if (block_j < block_i) {
-                std::fprintf(out, "      (WEAK already calculated) %30s (from design_activity %s)\n",
-                             data, activity);
-            } else if (block_j == block_i) {
-                std::fprintf(out, "      (WEAK) %30s (from design_activity %s)\n", data, activity);
-            } else {
-                std::fprintf(out, "      (WEAK last iteration) %30s (from design_activity %s)\n",
-                             data, activity);
-            }
-            break;
-        case DEP_ICD:
-            std::fprintf(out, "      (ICD) %30s (from design_activity %s)\n", data, activity);
-            break;
-        default:
-            std::fprintf(out, "      *** Internal error ***\n");
-            break;
+void write_dependency(const KAVELON *dt, FILE *out, const DependencyTails &tails, int i, int j, char code) {
+    if (code == DEP_NONE) return;
+    const char *kind = dependency_kind(dt, i, j, code);
+    if (kind == nullptr) {
+        std::fprintf(out, "      *** Internal error ***\n");
+        return;
     }
+    std::fputs(kind, out);
+    if (tails.start.empty()) {
+        std::fprintf(out, "%30s (from design_activity %s)\n", xmlnulltext(dt->design_data_name[j]),
+                     xmlnulltext(dt->design_activity_name[j]));
+        return;
+    }
+    const auto at = static_cast<size_t>(j);
+    std::fwrite(tails.text.data() + tails.start[at], 1, tails.start[at + 1] - tails.start[at], out);
 }
 
 // With "-s": how many inputs the block's order leaves to assume, their
@@ -160,6 +198,8 @@ void write_assumed_input(const KAVELON *dt, FILE *out, int i, int j, char code) 
 }
 
 void write_blocks(const KAVELON *dt, FILE *out) {
+    DependencyTails tails;
+    collect_tails(dt, tails);
     int heading_block = -1;
     for (int i = 0; i < dt->n; i++) {
         const ACTSTATE *s = dt->d[i];
@@ -179,7 +219,7 @@ void write_blocks(const KAVELON *dt, FILE *out) {
                      dt->design_activity_name[i], dt->design_data_name[i]);
         const KAVROW &row = dt->P[i];
         for (int32_t t = 0; t < row.count; t++) {
-            write_dependency(dt, out, i, row.cell[t].col, row.cell[t].code);
+            write_dependency(dt, out, tails, i, row.cell[t].col, row.cell[t].code);
             if (dt->sequence != KAVELON_SEQUENCE_NONE) write_assumed_input(dt, out, i, row.cell[t].col, row.cell[t].code);
         }
     }
