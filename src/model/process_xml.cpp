@@ -44,8 +44,19 @@ bool is_dependency(const XMLENTITY *e) {
     }
 }
 
-// Header values and counts; every unrecognised child of the root is warned of.
-void read_header_and_count(KAVELON *dt) {
+// The children of the root that the model is built from, by kind, in file
+// order. The later steps visit each kind several times; a large tree's
+// records lie all over memory, and passing over every child of the root
+// each time, name and all, would cost a cache miss or two per child.
+struct RootChildren {
+    std::vector<const XMLENTITY *> activity;    // design_activity
+    std::vector<const XMLENTITY *> output;      // output
+    std::vector<const XMLENTITY *> constraint;  // constraint
+};
+
+// Header values, counts and the children by kind; every unrecognised child
+// of the root is warned of. Throws std::bad_alloc when the lists cannot grow.
+void read_header_and_count(KAVELON *dt, RootChildren &children) {
     dt->n = 0;
     dt->nQ = 0;
     dt->nR = 0;
@@ -61,10 +72,13 @@ void read_header_and_count(KAVELON *dt) {
         } else if (same(c->name, "comment")) {
             // free text for the reader of the file
         } else if (same(c->name, "design_activity")) {
+            children.activity.push_back(c);
             dt->n++;
         } else if (same(c->name, "output")) {
+            children.output.push_back(c);
             dt->nR++;
         } else if (same(c->name, "constraint")) {
+            children.constraint.push_back(c);
             dt->nQ++;
         } else {
             std::fprintf(stderr, " *** WARNING: unknown tag in XML file (%s)\n", xmlnulltext(c->name));
@@ -72,12 +86,11 @@ void read_header_and_count(KAVELON *dt) {
     }
 }
 
-// Dependency elements under the children of the root called `kind`: the
-// most cells their rows can take in all.
-size_t count_dependencies(const KAVELON *dt, const char *kind) {
+// Dependency elements under the given children of the root: the most cells
+// their rows can take in all.
+size_t count_dependencies(const std::vector<const XMLENTITY *> &consumers) {
     size_t count = 0;
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, kind)) continue;
+    for (const XMLENTITY *c : consumers) {
         for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
             if (is_dependency(e)) count++;
         }
@@ -96,10 +109,9 @@ char *last_child_text(const XMLENTITY *parent, const char *tag) {
 }
 
 // Activity and data names; a missing one is an error collected by *result.
-void read_activity_names(KAVELON *dt, int *result) {
+void read_activity_names(KAVELON *dt, const RootChildren &children, int *result) {
     int i = 0;
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, "design_activity")) continue;
+    for (const XMLENTITY *c : children.activity) {
         // One walk over the children finds both: the last of each counts.
         char *name = nullptr;
         char *data = nullptr;
@@ -124,13 +136,13 @@ void read_activity_names(KAVELON *dt, int *result) {
     }
 }
 
-// Entry k of `table` names the k-th child of the root called `kind`: the
-// text of that child's last `tag` child. An entry that stays none is
-// reported with its index.
-void read_names(const KAVELON *dt, const char *kind, const char *tag, char **table, int *result) {
+// Entry k of `table` names the k-th of the children of the root called
+// `kind`: the text of that child's last `tag` child. An entry that stays none
+// is reported with its index.
+void read_names(const std::vector<const XMLENTITY *> &kind_children, const char *kind, const char *tag,
+                char **table, int *result) {
     int k = 0;
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, kind)) continue;
+    for (const XMLENTITY *c : kind_children) {
         table[k] = last_child_text(c, tag);
         if (table[k] == nullptr) {
             std::fprintf(stderr, " *** ERROR: missing <%s> tag for %s number %d\n", tag, kind, k);
@@ -363,12 +375,13 @@ void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
 // activity matrix (P or R) or, failing that, of the constraint matrix (Q or
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere, after a message naming the
-// consumer's kind and name, the element's name and its text.
+// consumer's kind and name, the element's name and its text. `following` is
+// the consumer entered next, or none.
 bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
-                        KAVROW *activity_row, KAVROW *constraint_row, const Consumer &who,
-                        KindsNamed &named) {
+                        const XMLENTITY *following, KAVROW *activity_row, KAVROW *constraint_row,
+                        const Consumer &who, KindsNamed &named) {
     bool all_found = true;
-    if (consumer->next != nullptr) prefetch_slots(index.data, consumer->next);
+    if (following != nullptr) prefetch_slots(index.data, following);
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
         if (!is_dependency(c)) continue;
         const char code = dependency_code(c->name);
@@ -391,25 +404,25 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
     return all_found;
 }
 
-// Dependencies of every child of the root called `kind`: the k-th one's go
-// into rows[k] and constraint_rows[k], its name taken from names[k]. There
-// are `count` such children, and their rows are filled in order.
-void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind, KAVROW *rows,
-                           KAVROW *constraint_rows, int32_t count, char *const *names,
-                           int *result) {
+// Dependencies of the children of the root of `kind`, given in order: the
+// k-th one's go into rows[k] and constraint_rows[k], its name taken from
+// names[k], and their rows are filled in order.
+void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kind,
+                           const std::vector<const XMLENTITY *> &consumers, KAVROW *rows,
+                           KAVROW *constraint_rows, char *const *names, int *result) {
     KindsNamed named;
     named.activity.assign(static_cast<size_t>(dt->n), 0);
     named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), 0);
-    int k = 0;
-    for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
-        if (!same(c->name, kind)) continue;
+    const auto count = static_cast<int32_t>(consumers.size());
+    for (int32_t k = 0; k < count; k++) {
+        const XMLENTITY *following = k + 1 < count ? consumers[static_cast<size_t>(k) + 1] : nullptr;
         const Consumer who{kind, k, names[k]};
-        if (!enter_dependencies(dt, index, c, &rows[k], &constraint_rows[k], who, named))
+        if (!enter_dependencies(dt, index, consumers[static_cast<size_t>(k)], following, &rows[k],
+                                &constraint_rows[k], who, named))
             *result = 1;
         forget_kinds(named, rows[k], constraint_rows[k]);
         kavelon_close_row(rows, k, count);
         kavelon_close_row(constraint_rows, k, count);
-        k++;
     }
 }
 
@@ -538,19 +551,26 @@ int kavelon_process_xml(KAVELON *dt) {
                      xmlnulltext(dt->root->name));
         return 1;
     }
-    read_header_and_count(dt);
+    // The children by kind are the first of the indexes by name, and running
+    // out of memory for them is told like running out for the others.
+    RootChildren children;
+    try {
+        read_header_and_count(dt, children);
+    } catch (const std::bad_alloc &) {
+        std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
+        return 1;
+    }
     if (dt->n < 1) {
         std::fprintf(stderr, " *** ERROR: No <design_activity> tags in XML file\n");
         return 1;
     }
     // Every dependency element fills at most one cell, of the activity or
     // of the constraint matrix, so the elements' count is room enough.
-    if (kavelon_create_tables(dt, count_dependencies(dt, "design_activity"),
-                              count_dependencies(dt, "output")) != 0)
+    if (kavelon_create_tables(dt, count_dependencies(children.activity), count_dependencies(children.output)) != 0)
         return 1;
 
     int result = 0;
-    read_activity_names(dt, &result);
+    read_activity_names(dt, children, &result);
     if (dt->debug == 1) kavelon_print_state(dt, stdout);
     // Names are looked up through hash indexes; running out of memory for
     // them stops the build like any other exhausted memory.
@@ -561,8 +581,8 @@ int kavelon_process_xml(KAVELON *dt) {
         // The messages name the kind, so the helpers print them from one literal
         // format each: "missing <name> tag for output number 0", "missing <data>
         // tag for constraint number 0".
-        read_names(dt, "output", "name", dt->output_name, &result);
-        read_names(dt, "constraint", "data", dt->constraint_name, &result);
+        read_names(children.output, "output", "name", dt->output_name, &result);
+        read_names(children.constraint, "constraint", "data", dt->constraint_name, &result);
         build_name_index(dt->constraint_name, dt->nQ, index.constraints);
         // Reports every duplicate data name a second time: fixed output that callers rely on.
         report_data_duplicates_and_clashes(dt, index, &result);
@@ -570,10 +590,9 @@ int kavelon_process_xml(KAVELON *dt) {
         report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
         report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
         // "For design_activity (%s) could not find", "For output (%s) could not find".
-        enter_dependencies_of(dt, index, "design_activity", dt->P, dt->Q, dt->n,
+        enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
                               dt->design_activity_name, &result);
-        enter_dependencies_of(dt, index, "output", dt->R, dt->T, dt->nR, dt->output_name,
-                              &result);
+        enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
         if (dt->warnings == 1) {
             warn_suspicious_elements(dt);
             warn_same_activity_names(dt);
