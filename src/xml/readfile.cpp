@@ -16,6 +16,9 @@ namespace {
 // whose count of characters reaches it is an overrun.
 constexpr size_t kWorkBufferSize = 65536;
 
+// Off in every ordinary run. The lines that every element passes are
+// guarded where they are made as well, so that their arguments are not even
+// formed then.
 __attribute__((format(printf, 1, 2))) void trace(const char *format, ...) {
     if (xml_verbose == 0) return;
     va_list args;
@@ -216,9 +219,11 @@ XMLENTITY *read_tag(FILE *in, WorkBuffer *buffer, int first, int *errflag, bool 
     XMLENTITY *element = parse_tag_XMLENTITY(buffer->data);
     element->type = XMLENTITY_ELEMENT;
     if (empty_element) {
-        trace("{Empty Element tag <%s> in fget_XMLENTITY: *errflag = %d}\n", element->name, *errflag);
+        if (xml_verbose != 0)
+            trace("{Empty Element tag <%s> in fget_XMLENTITY: *errflag = %d}\n", element->name, *errflag);
     } else {
-        trace("{Start tag <%s> in fget_XMLENTITY: *errflag = %d}\n", element->name, *errflag);
+        if (xml_verbose != 0)
+            trace("{Start tag <%s> in fget_XMLENTITY: *errflag = %d}\n", element->name, *errflag);
         *opened = true;
     }
     return element;
@@ -230,7 +235,7 @@ XMLENTITY *read_tag(FILE *in, WorkBuffer *buffer, int first, int *errflag, bool 
 XMLENTITY *read_markup(FILE *in, WorkBuffer *buffer, int *errflag, bool *opened) {
     *opened = false;
     buffer_clear(buffer);
-    trace("{Entering fget_XMLENTITY: *errflag = %d}\n", *errflag);
+    if (xml_verbose != 0) trace("{Entering fget_XMLENTITY: *errflag = %d}\n", *errflag);
     const int c = next_char(in);
     if (c == '/') {
         *errflag = XMLERR_ENDTAG;
@@ -304,8 +309,9 @@ void attach_child(OpenElement *parent, XMLENTITY *child, int child_flag) {
     // The last child that reports a problem sets the flag, unless the end
     // tag sets it later.
     if (child_flag != 0) parent->flag = child_flag;
-    trace("{child tag <%s> to <%s> in fget_XMLENTITY: *errflag = %d}\n", xmlnulltext(child->name),
-          parent->element->name, parent->flag);
+    if (xml_verbose != 0)
+        trace("{child tag <%s> to <%s> in fget_XMLENTITY: *errflag = %d}\n", xmlnulltext(child->name),
+              parent->element->name, parent->flag);
 }
 
 // The element's "</" has been read: matches the rest of the end tag against
@@ -332,7 +338,9 @@ void read_end_tag(FILE *in, OpenElement *open) {
     }
     xmltrimstring(open->content.data);
     element->text = buffer_copy(&open->content);
-    trace("{End of tag <%s> in fget_XMLENTITY: *errflag = %d}\n{%s}\n", element->name, open->flag, element->text);
+    if (xml_verbose != 0)
+        trace("{End of tag <%s> in fget_XMLENTITY: *errflag = %d}\n{%s}\n", element->name, open->flag,
+              element->text);
 }
 
 // Reads one step of the innermost open element's content: a character or
