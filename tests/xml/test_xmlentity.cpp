@@ -189,3 +189,19 @@ TEST(XmlFree, ReleasesDeepTreesAndLongChains) {
     free_XMLENTITY(first);
     free_XMLENTITY(nullptr);
 }
+
+// A parsed element keeps its name in its own block; a name put in its place
+// later is a block of its own. Each is released once, whichever it holds
+// (ASan checks), and lower-casing reaches the kept name.
+TEST(XmlFree, ParsedNamesKeptOrReplaced) {
+    char kept[] = "Kept a=\"1\"";
+    char replaced[] = "Replaced";
+    XMLENTITY *first = parse_tag_XMLENTITY(kept);
+    XMLENTITY *second = parse_tag_XMLENTITY(replaced);
+    lowercase_XMLENTITY(first, 0);
+    EXPECT_STREQ(first->name, "kept");
+    EXPECT_STREQ(first->attribute->name, "a");
+    second->name = xmlcopystring("other");
+    first->next = second;
+    free_XMLENTITY(first);
+}
