@@ -208,10 +208,24 @@ bool slot_holds(const NameIndex &index, const NameSlot &slot, const char *name, 
            std::strcmp(index.names[slot.first] + kHeadBytes, name + kHeadBytes) == 0;
 }
 
-// The slot holding `name`, or the free slot where it belongs.
-size_t find_slot(const NameIndex &index, const char *name) {
-    size_t length = 0;
-    const uint64_t h = name_hash(name, &length);
+// A name's hash with its length, as name_hash gives them: the same for
+// every index, so a name looked up in several is hashed once.
+struct NameKey {
+    uint64_t hash;
+    size_t length;
+};
+
+NameKey name_key(const char *name) {
+    NameKey key{0, 0};
+    key.hash = name_hash(name, &key.length);
+    return key;
+}
+
+// The slot holding `name`, whose key is given, or the free slot where it
+// belongs.
+size_t find_slot(const NameIndex &index, const char *name, const NameKey &key) {
+    const uint64_t h = key.hash;
+    const size_t length = key.length;
     const uint32_t tag = static_cast<uint32_t>(h >> 32);
     const size_t mask = index.slots.size() - 1;
     size_t at = static_cast<size_t>(h) & mask;
@@ -230,13 +244,13 @@ void build_name_index(char *const *table, int count, NameIndex &index) {
     index.names = table;
     for (int k = 0; k < count; k++) {
         if (table[k] == nullptr) continue;
-        NameSlot &slot = index.slots[find_slot(index, table[k])];
+        const NameKey key = name_key(table[k]);
+        NameSlot &slot = index.slots[find_slot(index, table[k], key)];
         if (slot.first < 0) {
-            size_t length = 0;
-            slot.tag = static_cast<uint32_t>(name_hash(table[k], &length) >> 32);
+            slot.tag = static_cast<uint32_t>(key.hash >> 32);
             slot.first = k;
             // A free slot's head is all NULs already.
-            std::memcpy(slot.head, table[k], length < kHeadBytes ? length : kHeadBytes);
+            std::memcpy(slot.head, table[k], key.length < kHeadBytes ? key.length : kHeadBytes);
             index.last[k] = k;
         } else {
             index.next_same[index.last[slot.first]] = k;
@@ -248,7 +262,12 @@ void build_name_index(char *const *table, int count, NameIndex &index) {
 // Lowest index holding `name`, or -1; a name that is none matches nothing.
 int first_named(const NameIndex &index, const char *name) {
     if (name == nullptr) return -1;
-    return index.slots[find_slot(index, name)].first;
+    return index.slots[find_slot(index, name, name_key(name))].first;
+}
+
+// The same, for a name that is not none, with its key.
+int first_named(const NameIndex &index, const char *name, const NameKey &key) {
+    return index.slots[find_slot(index, name, key)].first;
 }
 
 // The names of the activities' data items and of the constraints.
@@ -359,15 +378,21 @@ void note_dependency(const KAVELON *dt, const Consumer &who, char &earlier, char
     earlier = code;
 }
 
-// Asks for the slots the data index will read for the consumer's children,
-// one consumer before they are looked up: names of a large model hash all
-// over the index, and each lookup would otherwise wait for memory in turn.
-void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
+// Keys the texts of the consumer's children, one entry per child in order
+// (none for a child without text), and asks for the slots the data index
+// will read for them, one consumer before they are looked up: names of a
+// large model hash all over the index, and each lookup would otherwise wait
+// for memory in turn.
+void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer, std::vector<NameKey> &keys) {
     const size_t mask = index.slots.size() - 1;
+    keys.clear();
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
-        if (c->text == nullptr) continue;
-        size_t length = 0;
-        __builtin_prefetch(&index.slots[static_cast<size_t>(name_hash(c->text, &length)) & mask]);
+        if (c->text == nullptr) {
+            keys.push_back(NameKey{0, 0});
+            continue;
+        }
+        keys.push_back(name_key(c->text));
+        __builtin_prefetch(&index.slots[static_cast<size_t>(keys.back().hash) & mask]);
     }
 }
 
@@ -375,23 +400,23 @@ void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer) {
 // activity matrix (P or R) or, failing that, of the constraint matrix (Q or
 // T). Activities' data items win over constraints of the same name. Returns
 // false when some item was found nowhere, after a message naming the
-// consumer's kind and name, the element's name and its text. `following` is
-// the consumer entered next, or none.
+// consumer's kind and name, the element's name and its text. `keys` holds
+// the keys of the consumer's children, as prefetch_slots gives them.
 bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENTITY *consumer,
-                        const XMLENTITY *following, KAVROW *activity_row, KAVROW *constraint_row,
+                        const std::vector<NameKey> &keys, KAVROW *activity_row, KAVROW *constraint_row,
                         const Consumer &who, KindsNamed &named) {
     bool all_found = true;
-    if (following != nullptr) prefetch_slots(index.data, following);
-    for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
+    size_t child = 0;
+    for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next, child++) {
         if (!is_dependency(c)) continue;
         const char code = dependency_code(c->name);
-        const int j = first_named(index.data, c->text);
+        const int j = c->text == nullptr ? -1 : first_named(index.data, c->text, keys[child]);
         if (j >= 0) {
             note_dependency(dt, who, named.activity[static_cast<size_t>(j)], code, c);
             kavelon_add_cell(activity_row, j, code);
             continue;
         }
-        const int k = first_named(index.constraints, c->text);
+        const int k = c->text == nullptr ? -1 : first_named(index.constraints, c->text, keys[child]);
         if (k >= 0) {
             note_dependency(dt, who, named.constraint[static_cast<size_t>(k)], code, c);
             kavelon_add_cell(constraint_row, k, code);
@@ -414,10 +439,15 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
     named.activity.assign(static_cast<size_t>(dt->n), 0);
     named.constraint.assign(static_cast<size_t>(dt->nQ > 0 ? dt->nQ : 0), 0);
     const auto count = static_cast<int32_t>(consumers.size());
+    // The keys of the consumer being entered, and of the one after it.
+    std::vector<NameKey> keys;
+    std::vector<NameKey> following_keys;
+    if (count > 0) prefetch_slots(index.data, consumers[0], following_keys);
     for (int32_t k = 0; k < count; k++) {
-        const XMLENTITY *following = k + 1 < count ? consumers[static_cast<size_t>(k) + 1] : nullptr;
+        keys.swap(following_keys);
+        if (k + 1 < count) prefetch_slots(index.data, consumers[static_cast<size_t>(k) + 1], following_keys);
         const Consumer who{kind, k, names[k]};
-        if (!enter_dependencies(dt, index, consumers[static_cast<size_t>(k)], following, &rows[k],
+        if (!enter_dependencies(dt, index, consumers[static_cast<size_t>(k)], keys, &rows[k],
                                 &constraint_rows[k], who, named))
             *result = 1;
         forget_kinds(named, rows[k], constraint_rows[k]);
