@@ -3,6 +3,7 @@
 #define KAVELON_REPORT_REPORT_H
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -33,6 +34,33 @@ const char *kavelon_take_time_stamp(char buf[26]);
 
 // The stamp without its final newline, for the reports that put it inside a line.
 std::string kavelon_stamp_text(const char *stamp);
+
+// Bytes of a report put together before they are written: the lines of a
+// large model's report come in many short pieces, and a stdio call per piece
+// would cost more than the bytes. Pieces too long for it go out on their
+// own. Whatever is put must be flushed before anything else is written to
+// the stream.
+struct KAVTEXT {
+    FILE *out;
+    size_t used;
+    char data[8192];
+};
+inline void kavelon_flush_text(KAVTEXT *text) {
+    if (text->used > 0) std::fwrite(text->data, 1, text->used, text->out);
+    text->used = 0;
+}
+
+inline void kavelon_put_text(KAVTEXT *text, const char *bytes, size_t length) {
+    if (length > sizeof text->data - text->used) {
+        kavelon_flush_text(text);
+        if (length >= sizeof text->data) {
+            std::fwrite(bytes, 1, length, text->out);
+            return;
+        }
+    }
+    std::memcpy(text->data + text->used, bytes, length);
+    text->used += length;
+}
 
 // The writers behind kavelon_write_txt, _csv and _xml, given the time stamp
 // as kavelon_time_stamp forms it (with its newline), or nullptr for a time

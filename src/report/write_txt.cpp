@@ -138,23 +138,27 @@ const char *dependency_kind(const KAVELON *dt, int i, int j, char code) {
     }
 }
 
+void put_string(KAVTEXT *text, const char *s) { kavelon_put_text(text, s, std::strlen(s)); }
+
 // One line for the dependency, with the given code, of row i on the data
 // item of row j.
-void write_dependency(const KAVELON *dt, FILE *out, const DependencyTails &tails, int i, int j, char code) {
+void write_dependency(const KAVELON *dt, KAVTEXT *text, const DependencyTails &tails, int i, int j,
+                      char code) {
     if (code == DEP_NONE) return;
     const char *kind = dependency_kind(dt, i, j, code);
     if (kind == nullptr) {
-        std::fprintf(out, "      *** Internal error ***\n");
+        put_string(text, "      *** Internal error ***\n");
         return;
     }
-    std::fputs(kind, out);
+    put_string(text, kind);
     if (tails.start.empty()) {
-        std::fprintf(out, "%30s (from design_activity %s)\n", xmlnulltext(dt->design_data_name[j]),
+        kavelon_flush_text(text);
+        std::fprintf(text->out, "%30s (from design_activity %s)\n", xmlnulltext(dt->design_data_name[j]),
                      xmlnulltext(dt->design_activity_name[j]));
         return;
     }
     const auto at = static_cast<size_t>(j);
-    std::fwrite(tails.text.data() + tails.start[at], 1, tails.start[at + 1] - tails.start[at], out);
+    kavelon_put_text(text, tails.text.data() + tails.start[at], tails.start[at + 1] - tails.start[at]);
 }
 
 // With "-s": how many inputs the block's order leaves to assume, their
@@ -215,13 +219,26 @@ void write_blocks(const KAVELON *dt, FILE *out) {
             if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence_summary(dt, out, s->block_order);
             heading_block = s->block_order;
         }
-        std::fprintf(out, "\n   Design Activity %s Produces Data %s and depends on:\n",
-                     dt->design_activity_name[i], dt->design_data_name[i]);
+        // The row's heading and dependency lines go out together, the heading
+        // as "\n   Design Activity %s Produces Data %s and depends on:\n"
+        // would write it.
+        KAVTEXT text;
+        text.out = out;
+        text.used = 0;
+        put_string(&text, "\n   Design Activity ");
+        put_string(&text, xmlnulltext(dt->design_activity_name[i]));
+        put_string(&text, " Produces Data ");
+        put_string(&text, xmlnulltext(dt->design_data_name[i]));
+        put_string(&text, " and depends on:\n");
         const KAVROW &row = dt->P[i];
         for (int32_t t = 0; t < row.count; t++) {
-            write_dependency(dt, out, tails, i, row.cell[t].col, row.cell[t].code);
-            if (dt->sequence != KAVELON_SEQUENCE_NONE) write_assumed_input(dt, out, i, row.cell[t].col, row.cell[t].code);
+            write_dependency(dt, &text, tails, i, row.cell[t].col, row.cell[t].code);
+            if (dt->sequence != KAVELON_SEQUENCE_NONE) {
+                kavelon_flush_text(&text);
+                write_assumed_input(dt, out, i, row.cell[t].col, row.cell[t].code);
+            }
         }
+        kavelon_flush_text(&text);
     }
 }
 

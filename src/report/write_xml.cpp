@@ -38,62 +38,35 @@ void collect_names(ColumnNames &names, char *const *table, int32_t count) {
     }
 }
 
-// Bytes of one row's dependency elements, put together before they are
-// written: a row of a large model holds a few short elements, and a stdio
-// call per piece of them would cost more than the bytes. Pieces too long
-// for it go out on their own.
-struct RowText {
-    FILE *out;
-    size_t used;
-    char data[8192];
-};
-
-void row_flush(RowText *row) {
-    if (row->used > 0) std::fwrite(row->data, 1, row->used, row->out);
-    row->used = 0;
-}
-
-void row_put(RowText *row, const char *text, size_t length) {
-    if (length > sizeof row->data - row->used) {
-        row_flush(row);
-        if (length >= sizeof row->data) {
-            std::fwrite(text, 1, length, row->out);
-            return;
-        }
-    }
-    std::memcpy(row->data + row->used, text, length);
-    row->used += length;
-}
-
-void row_put_name(RowText *row, const ColumnNames &names, int32_t j) {
+void row_put_name(KAVTEXT *row, const ColumnNames &names, int32_t j) {
     const auto at = static_cast<size_t>(j);
     if (names.start.empty()) {
         const char *name = xmlnulltext(names.table[j]);
-        row_put(row, name, std::strlen(name));
+        kavelon_put_text(row, name, std::strlen(name));
     } else {
-        row_put(row, names.text.data() + names.start[at], names.start[at + 1] - names.start[at]);
+        kavelon_put_text(row, names.text.data() + names.start[at], names.start[at + 1] - names.start[at]);
     }
 }
 
 // One dependency element named after the code, as "<strong>%s</strong>\n",
 // "<weak>%s</weak>\n" or "<icd>%s</icd>\n" would write it; other codes
 // write nothing.
-void write_dependency(RowText *row, char code, const ColumnNames &names, int32_t j) {
+void write_dependency(KAVTEXT *row, char code, const ColumnNames &names, int32_t j) {
     switch (code) {
         case DEP_STRONG:
-            row_put(row, "<strong>", 8);
+            kavelon_put_text(row, "<strong>", 8);
             row_put_name(row, names, j);
-            row_put(row, "</strong>\n", 10);
+            kavelon_put_text(row, "</strong>\n", 10);
             break;
         case DEP_WEAK:
-            row_put(row, "<weak>", 6);
+            kavelon_put_text(row, "<weak>", 6);
             row_put_name(row, names, j);
-            row_put(row, "</weak>\n", 8);
+            kavelon_put_text(row, "</weak>\n", 8);
             break;
         case DEP_ICD:
-            row_put(row, "<icd>", 5);
+            kavelon_put_text(row, "<icd>", 5);
             row_put_name(row, names, j);
-            row_put(row, "</icd>\n", 7);
+            kavelon_put_text(row, "</icd>\n", 7);
             break;
         default: break;
     }
@@ -106,7 +79,7 @@ void prefetch_names(const ColumnNames &names, const KAVROW &row) {
     for (int32_t t = 0; t < row.count; t++) __builtin_prefetch(&names.start[static_cast<size_t>(row.cell[t].col)]);
 }
 
-void write_row_dependencies(RowText *row, const ColumnNames &names, const KAVROW &cells) {
+void write_row_dependencies(KAVTEXT *row, const ColumnNames &names, const KAVROW &cells) {
     prefetch_names(names, cells);
     for (int32_t t = 0; t < cells.count; t++) {
         if (t + 2 < cells.count && !names.start.empty())
@@ -125,12 +98,12 @@ struct DependencyNames {
 // constraint columns (a row with none when there are no constraints).
 void write_dependencies(const KAVELON *dt, FILE *out, const DependencyNames &names, const KAVROW &on_activities,
                         const KAVROW &on_constraints) {
-    RowText row;
+    KAVTEXT row;
     row.out = out;
     row.used = 0;
     write_row_dependencies(&row, names.data, on_activities);
     if (dt->nQ > 0) write_row_dependencies(&row, names.constraints, on_constraints);
-    row_flush(&row);
+    kavelon_flush_text(&row);
 }
 
 void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
