@@ -96,15 +96,13 @@ struct DependencyNames {
 
 // The dependencies of one row over the activity columns, then the
 // constraint columns (a row with none when there are no constraints).
-void write_dependencies(const KAVELON *dt, FILE *out, const DependencyNames &names, const KAVROW &on_activities,
-                        const KAVROW &on_constraints) {
-    KAVTEXT row;
-    row.out = out;
-    row.used = 0;
-    write_row_dependencies(&row, names.data, on_activities);
-    if (dt->nQ > 0) write_row_dependencies(&row, names.constraints, on_constraints);
-    kavelon_flush_text(&row);
+void write_dependencies(const KAVELON *dt, KAVTEXT *row, const DependencyNames &names,
+                        const KAVROW &on_activities, const KAVROW &on_constraints) {
+    write_row_dependencies(row, names.data, on_activities);
+    if (dt->nQ > 0) write_row_dependencies(row, names.constraints, on_constraints);
 }
+
+void put_string(KAVTEXT *row, const char *s) { kavelon_put_text(row, s, std::strlen(s)); }
 
 void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "<kavelon>\n");
@@ -202,14 +200,19 @@ void write_blocks(const KAVELON *dt, FILE *out, const DependencyNames &names) {
             if (dt->design_data_name[i + 4] != nullptr) __builtin_prefetch(dt->design_data_name[i + 4]);
         }
         // "<design_activity>\n<name>%s</name>\n<data>%s</data>\n", without
-        // formatting a million times over.
-        std::fputs("<design_activity>\n<name>", out);
-        std::fputs(xmlnulltext(dt->design_activity_name[i]), out);
-        std::fputs("</name>\n<data>", out);
-        std::fputs(xmlnulltext(dt->design_data_name[i]), out);
-        std::fputs("</data>\n", out);
-        write_dependencies(dt, out, names, dt->P[i], dt->Q[i]);
-        std::fputs("</design_activity>\n", out);
+        // formatting a million times over, put together with the row's
+        // dependencies and written at once.
+        KAVTEXT row;
+        row.out = out;
+        row.used = 0;
+        put_string(&row, "<design_activity>\n<name>");
+        put_string(&row, xmlnulltext(dt->design_activity_name[i]));
+        put_string(&row, "</name>\n<data>");
+        put_string(&row, xmlnulltext(dt->design_data_name[i]));
+        put_string(&row, "</data>\n");
+        write_dependencies(dt, &row, names, dt->P[i], dt->Q[i]);
+        put_string(&row, "</design_activity>\n");
+        kavelon_flush_text(&row);
         size++;
     }
     if (open_block != -1) close_block(dt, out, size, dt->n);
@@ -219,7 +222,11 @@ void write_outputs(const KAVELON *dt, FILE *out, const DependencyNames &names) {
     for (int k = 0; k < dt->nR; k++) {
         std::fprintf(out, "<output>\n");
         std::fprintf(out, "<name>%s</name>\n", dt->output_name[k]);
-        write_dependencies(dt, out, names, dt->R[k], dt->T[k]);
+        KAVTEXT row;
+        row.out = out;
+        row.used = 0;
+        write_dependencies(dt, &row, names, dt->R[k], dt->T[k]);
+        kavelon_flush_text(&row);
         std::fprintf(out, "</output>\n");
     }
 }
