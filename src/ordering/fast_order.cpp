@@ -13,17 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "ordering/ordering.h"
+#include "ordering/steps.h"
 
 namespace {
-
-// Strong inputs between distinct rows, as compressed adjacency lists:
-// row i's inputs are input[first[i]] .. input[first[i + 1] - 1], ascending.
-// Offsets are 64 bits wide, as the cells of all rows may exceed 2^31.
-struct StrongGraph {
-    std::vector<size_t> first;
-    std::vector<int32_t> input;
-};
 
 // Columns j != i below `end` of row i holding 'S', ascending. The diagonal
 // never counts.
@@ -35,8 +27,9 @@ void for_each_strong_input(const KAVROW &row, int32_t i, int32_t end, Visit visi
     }
 }
 
-// Counts first, so that the lists get exactly the memory they need.
-void build_strong_graph(const KAVELON *dt, StrongGraph &g) {
+// Strong inputs between distinct rows, ascending. Counts first, so that the
+// lists get exactly the memory they need.
+void build_strong_graph(const KAVELON *dt, ROWGRAPH &g) {
     const int32_t n = dt->n;
     g.first.assign(static_cast<size_t>(n) + 1, 0);
     size_t edges = 0;
@@ -53,7 +46,7 @@ void build_strong_graph(const KAVELON *dt, StrongGraph &g) {
 
 // Reverse lists: the rows that depend strongly on row j, ascending, from
 // input[first[j]] on.
-void build_reverse_graph(const StrongGraph &g, int32_t n, StrongGraph &rev) {
+void build_reverse_graph(const ROWGRAPH &g, int32_t n, ROWGRAPH &rev) {
     rev.first.assign(static_cast<size_t>(n) + 1, 0);
     rev.input.resize(g.input.size());
     for (int32_t j : g.input) rev.first[j + 1]++;
@@ -63,70 +56,9 @@ void build_reverse_graph(const StrongGraph &g, int32_t n, StrongGraph &rev) {
         for (size_t e = g.first[i]; e < g.first[i + 1]; e++) rev.input[next[g.input[e]]++] = i;
 }
 
-// Strongly connected components (Tarjan, with an explicit stack instead of
-// recursion, so that long chains cannot exhaust the call stack).
-struct Components {
-    std::vector<int32_t> of_row;   // component of each row
-    std::vector<int32_t> first;    // members of component c: member[first[c]] ..
-    std::vector<int32_t> member;
-};
+int32_t component_size(const COMPONENTS &c, int32_t id) { return c.first[id + 1] - c.first[id]; }
 
-void find_components(const StrongGraph &g, int32_t n, Components &c) {
-    std::vector<int32_t> index(n, -1), low(n, 0);
-    std::vector<size_t> edge(n, 0);  // next input of each row on the path
-    std::vector<char> on_stack(n, 0);
-    std::vector<int32_t> stack, path;
-    stack.reserve(n);
-    path.reserve(n);
-    c.of_row.assign(n, -1);
-    c.first.clear();
-    c.first.reserve(static_cast<size_t>(n) + 1);
-    c.member.clear();
-    c.member.reserve(n);
-    int32_t counter = 0;
-    for (int32_t root = 0; root < n; root++) {
-        if (index[root] >= 0) continue;
-        path.push_back(root);
-        index[root] = low[root] = counter++;
-        edge[root] = g.first[root];
-        stack.push_back(root);
-        on_stack[root] = 1;
-        while (!path.empty()) {
-            const int32_t v = path.back();
-            if (edge[v] < g.first[v + 1]) {
-                const int32_t w = g.input[edge[v]++];
-                if (index[w] < 0) {
-                    index[w] = low[w] = counter++;
-                    edge[w] = g.first[w];
-                    stack.push_back(w);
-                    on_stack[w] = 1;
-                    path.push_back(w);
-                } else if (on_stack[w]) {
-                    low[v] = std::min(low[v], index[w]);
-                }
-                continue;
-            }
-            path.pop_back();
-            if (!path.empty()) low[path.back()] = std::min(low[path.back()], low[v]);
-            if (low[v] != index[v]) continue;
-            const int32_t id = static_cast<int32_t>(c.first.size());
-            c.first.push_back(static_cast<int32_t>(c.member.size()));
-            int32_t w;
-            do {
-                w = stack.back();
-                stack.pop_back();
-                on_stack[w] = 0;
-                c.of_row[w] = id;
-                c.member.push_back(w);
-            } while (w != v);
-        }
-    }
-    c.first.push_back(static_cast<int32_t>(c.member.size()));
-}
-
-int32_t component_size(const Components &c, int32_t id) { return c.first[id + 1] - c.first[id]; }
-
-int32_t lowest_member(const Components &c, int32_t id) {
+int32_t lowest_member(const COMPONENTS &c, int32_t id) {
     return *std::min_element(c.member.begin() + c.first[id], c.member.begin() + c.first[id + 1]);
 }
 
@@ -135,7 +67,7 @@ int32_t lowest_member(const Components &c, int32_t id) {
 // (an independent block, numbered in row order), or, when there is none,
 // the smallest component with no strong input from an unassigned row outside
 // it, ties going to the one holding the lowest row (a coupled block).
-void release_blocks(KAVELON *dt, const StrongGraph &g, const StrongGraph &rev, const Components &c) {
+void release_blocks(KAVELON *dt, const ROWGRAPH &g, const ROWGRAPH &rev, const COMPONENTS &c) {
     const int32_t n = dt->n;
     const int32_t ncomp = static_cast<int32_t>(c.first.size()) - 1;
     // Strong inputs of each component from other components not yet in a block.
@@ -205,14 +137,71 @@ void release_blocks(KAVELON *dt, const StrongGraph &g, const StrongGraph &rev, c
 
 }  // namespace
 
+// Tarjan's method, with an explicit stack instead of recursion, so that long
+// chains cannot exhaust the call stack.
+void kavelon_find_components(const ROWGRAPH *graph, int32_t n, COMPONENTS *components) {
+    const ROWGRAPH &g = *graph;
+    COMPONENTS &c = *components;
+    std::vector<int32_t> index(n, -1), low(n, 0);
+    std::vector<size_t> edge(n, 0);  // next input of each row on the path
+    std::vector<char> on_stack(n, 0);
+    std::vector<int32_t> stack, path;
+    stack.reserve(n);
+    path.reserve(n);
+    c.of_row.assign(n, -1);
+    c.first.clear();
+    c.first.reserve(static_cast<size_t>(n) + 1);
+    c.member.clear();
+    c.member.reserve(n);
+    int32_t counter = 0;
+    for (int32_t root = 0; root < n; root++) {
+        if (index[root] >= 0) continue;
+        path.push_back(root);
+        index[root] = low[root] = counter++;
+        edge[root] = g.first[root];
+        stack.push_back(root);
+        on_stack[root] = 1;
+        while (!path.empty()) {
+            const int32_t v = path.back();
+            if (edge[v] < g.first[v + 1]) {
+                const int32_t w = g.input[edge[v]++];
+                if (index[w] < 0) {
+                    index[w] = low[w] = counter++;
+                    edge[w] = g.first[w];
+                    stack.push_back(w);
+                    on_stack[w] = 1;
+                    path.push_back(w);
+                } else if (on_stack[w]) {
+                    low[v] = std::min(low[v], index[w]);
+                }
+                continue;
+            }
+            path.pop_back();
+            if (!path.empty()) low[path.back()] = std::min(low[path.back()], low[v]);
+            if (low[v] != index[v]) continue;
+            const int32_t id = static_cast<int32_t>(c.first.size());
+            c.first.push_back(static_cast<int32_t>(c.member.size()));
+            int32_t w;
+            do {
+                w = stack.back();
+                stack.pop_back();
+                on_stack[w] = 0;
+                c.of_row[w] = id;
+                c.member.push_back(w);
+            } while (w != v);
+        }
+    }
+    c.first.push_back(static_cast<int32_t>(c.member.size()));
+}
+
 int kavelon_fast_identify_blocks_subblocks(KAVELON *dt) {
     const int32_t nblock_before = dt->nblock;
     try {
-        StrongGraph g, rev;
-        Components c;
+        ROWGRAPH g, rev;
+        COMPONENTS c;
         build_strong_graph(dt, g);
         build_reverse_graph(g, dt->n, rev);
-        find_components(g, dt->n, c);
+        kavelon_find_components(&g, dt->n, &c);
         release_blocks(dt, g, rev, c);
     } catch (const std::bad_alloc &) {
         // Undo whatever was assigned and take the way that needs no memory.

@@ -727,50 +727,17 @@ void lower_bound(const ADJACENCY &adj, int32_t n, int32_t objective, int64_t bou
 // so that no part needs a row of a later one; among the parts free to come
 // next, the one holding the lowest row comes first.
 std::vector<std::vector<int32_t>> cyclic_parts(const ADJACENCY &adj, int32_t n) {
-    std::vector<int32_t> index(static_cast<size_t>(n), -1), low(static_cast<size_t>(n), 0),
-        part(static_cast<size_t>(n), -1);
-    std::vector<int32_t> stack, parts_rows;
-    std::vector<uint8_t> on_stack(static_cast<size_t>(n), 0);
-    std::vector<std::pair<int32_t, size_t>> calls;  // row, next arc
-    int32_t next_index = 0, nparts = 0;
-    for (int32_t root = 0; root < n; root++) {
-        if (index[static_cast<size_t>(root)] >= 0) continue;
-        calls.push_back({root, 0});
-        index[static_cast<size_t>(root)] = low[static_cast<size_t>(root)] = next_index++;
-        stack.push_back(root);
-        on_stack[static_cast<size_t>(root)] = 1;
-        while (!calls.empty()) {
-            const int32_t v = calls.back().first;
-            const auto &arcs = adj.needs[static_cast<size_t>(v)];
-            if (calls.back().second < arcs.size()) {
-                const int32_t w = arcs[calls.back().second++].row;
-                if (index[static_cast<size_t>(w)] < 0) {
-                    index[static_cast<size_t>(w)] = low[static_cast<size_t>(w)] = next_index++;
-                    stack.push_back(w);
-                    on_stack[static_cast<size_t>(w)] = 1;
-                    calls.push_back({w, 0});
-                } else if (on_stack[static_cast<size_t>(w)]) {
-                    low[static_cast<size_t>(v)] = std::min(low[static_cast<size_t>(v)], index[static_cast<size_t>(w)]);
-                }
-                continue;
-            }
-            calls.pop_back();
-            if (!calls.empty()) {
-                const int32_t u = calls.back().first;
-                low[static_cast<size_t>(u)] = std::min(low[static_cast<size_t>(u)], low[static_cast<size_t>(v)]);
-            }
-            if (low[static_cast<size_t>(v)] == index[static_cast<size_t>(v)]) {
-                int32_t w;
-                do {
-                    w = stack.back();
-                    stack.pop_back();
-                    on_stack[static_cast<size_t>(w)] = 0;
-                    part[static_cast<size_t>(w)] = nparts;
-                } while (w != v);
-                nparts++;
-            }
-        }
+    ROWGRAPH needs;
+    needs.first.resize(static_cast<size_t>(n) + 1);
+    for (int32_t v = 0; v < n; v++) {
+        needs.first[static_cast<size_t>(v)] = needs.input.size();
+        for (const ARC &a : adj.needs[static_cast<size_t>(v)]) needs.input.push_back(a.row);
     }
+    needs.first[static_cast<size_t>(n)] = needs.input.size();
+    COMPONENTS components;
+    kavelon_find_components(&needs, n, &components);
+    const std::vector<int32_t> &part = components.of_row;
+    const int32_t nparts = static_cast<int32_t>(components.first.size()) - 1;
     // Rows of each part in ascending order; a part waits for the parts it needs.
     std::vector<std::vector<int32_t>> rows(static_cast<size_t>(nparts));
     for (int32_t v = 0; v < n; v++) rows[static_cast<size_t>(part[static_cast<size_t>(v)])].push_back(v);

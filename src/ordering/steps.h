@@ -22,6 +22,23 @@ void kavelon_delete_chain(KAVELON *dt);
 // Step of the sort.
 int kavelon_swap_rows(KAVELON *dt, int i, int j);
 
+// A graph of rows as compressed lists: the arcs of row i lead to the rows
+// input[first[i]] .. input[first[i + 1] - 1]. Offsets are 64 bits wide, as
+// the cells of all rows may exceed 2^31.
+struct ROWGRAPH {
+    std::vector<size_t> first;
+    std::vector<int32_t> input;
+};
+// Its strongly connected components, each numbered after every component it
+// reaches: the component of each row, and the members of component c,
+// member[first[c]] .. member[first[c + 1] - 1].
+struct COMPONENTS {
+    std::vector<int32_t> of_row;
+    std::vector<int32_t> first;
+    std::vector<int32_t> member;
+};
+void kavelon_find_components(const ROWGRAPH *g, int32_t n, COMPONENTS *c);
+
 // Sequencing within one block. The block is a graph of its own: rows 0 ..
 // n - 1 in their present order, and the in-block dependencies as marks.
 struct SEQMARK {
