@@ -345,7 +345,7 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
 struct CYCLESEARCH {
     LAYOUT *l;
     int kind;
-    int8_t mark[KAVELON_EXACT_LIMIT][KAVELON_EXACT_LIMIT];  // number of a mark, -1 none or past 64
+    const int8_t (*mark)[KAVELON_EXACT_LIMIT];  // number of a mark, -1 none or past 64
     int32_t start, length;
     int64_t work;
 };
@@ -401,7 +401,7 @@ void find_cycles(LAYOUT *l) {
     }
     for (c.length = 2; c.length <= l->n; c.length++) {
         for (c.kind = 0; c.kind < 2; c.kind++) {
-            std::copy(&numbers[c.kind][0][0], &numbers[c.kind][0][0] + sizeof c.mark, &c.mark[0][0]);
+            c.mark = numbers[c.kind];
             for (c.start = 0; c.start < l->n; c.start++) {
                 if (l->ncycles >= kCycleLimit || c.work > kCycleBudget) return;
                 follow_cycles(c, c.start, 1u << c.start, 0, 1);
