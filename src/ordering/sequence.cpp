@@ -65,15 +65,14 @@ struct LAYOUT {
     uint32_t needs_all[KAVELON_EXACT_LIMIT], needed_by_all[KAVELON_EXACT_LIMIT];
     uint64_t offset[2];  // c of the distances: both kinds, or strong and weak
     int shift0, shift1;  // of the first and the second field
-    int bits;            // of all three
     int32_t n;
+    // The rows that the rows of a set need, by kind: the union of the
+    // entries of its low 12 rows and of its high ones.
+    uint32_t open_low[2][1u << kHalf], open_high[2][1u << kHalf];
     // Short cycles of the marks of one kind, shortest first, for the bound
     // of the rows still to place: their rows, their marks (numbered within
     // their kind, the first 64 of it) and their kind.
     int32_t ncycles;
-    // The rows that the rows of a set need, by kind: the union of the
-    // entries of its low 12 rows and of its high ones.
-    uint32_t open_low[2][1u << kHalf], open_high[2][1u << kHalf];
     uint32_t cycle_rows[kCycleLimit];
     uint64_t cycle_marks[kCycleLimit];
     uint8_t cycle_kind[kCycleLimit];
@@ -886,7 +885,7 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     const int bits2 = bits_for(largest[2]), bits1 = bits_for(largest[1]), bits0 = bits_for(largest[0]);
     l.shift1 = bits2;
     l.shift0 = bits2 + bits1;
-    l.bits = bits0 + bits1 + bits2;
+    const int bits = bits0 + bits1 + bits2;
     static_assert(KAVELON_EXACT_LIMIT <= 24, "the packed fields hold the costs of at most 24 rows");
     // On larger sparse blocks an order from the heuristic first bounds the
     // search: most sets placed first then cannot lead to a best order. On
@@ -909,10 +908,10 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
         find_open(&l);
     }
     if (objective == KAVELON_SEQUENCE_DISTANCE) {
-        return l.bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
+        return bits <= 32 ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
                             : solve<KAVELON_SEQUENCE_DISTANCE, uint64_t>(l, n, bound, order);
     }
-    return l.bits <= 32 ? solve<KAVELON_SEQUENCE_INPUTS, uint32_t>(l, n, bound, order)
+    return bits <= 32 ? solve<KAVELON_SEQUENCE_INPUTS, uint32_t>(l, n, bound, order)
                         : solve<KAVELON_SEQUENCE_INPUTS, uint64_t>(l, n, bound, order);
 }
 
