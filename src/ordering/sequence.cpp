@@ -725,30 +725,31 @@ void lower_bound(const ADJACENCY &adj, int32_t n, int32_t objective, int64_t bou
 // The parts of a graph within which every row reaches every other, listed
 // so that no part needs a row of a later one; among the parts free to come
 // next, the one holding the lowest row comes first.
-std::vector<std::vector<int32_t>> cyclic_parts(const ADJACENCY &adj, int32_t n) {
+std::vector<std::vector<int32_t>> cyclic_parts(const SEQGRAPH *g) {
+    const size_t n = static_cast<size_t>(g->n);
+    // What each row needs, as the lists the component search reads.
     ROWGRAPH needs;
-    needs.first.resize(static_cast<size_t>(n) + 1);
-    for (int32_t v = 0; v < n; v++) {
-        needs.first[static_cast<size_t>(v)] = needs.input.size();
-        for (const ARC &a : adj.needs[static_cast<size_t>(v)]) needs.input.push_back(a.row);
-    }
-    needs.first[static_cast<size_t>(n)] = needs.input.size();
+    needs.first.assign(n + 1, 0);
+    needs.input.resize(g->marks.size());
+    for (const SEQMARK &m : g->marks) needs.first[static_cast<size_t>(m.consumer) + 1]++;
+    for (size_t v = 0; v < n; v++) needs.first[v + 1] += needs.first[v];
+    std::vector<size_t> next(needs.first.begin(), needs.first.end() - 1);
+    for (const SEQMARK &m : g->marks) needs.input[next[static_cast<size_t>(m.consumer)]++] = m.producer;
     COMPONENTS components;
-    kavelon_find_components(&needs, n, &components);
+    kavelon_find_components(&needs, g->n, &components);
     const std::vector<int32_t> &part = components.of_row;
     const int32_t nparts = static_cast<int32_t>(components.first.size()) - 1;
     // Rows of each part in ascending order; a part waits for the parts it needs.
     std::vector<std::vector<int32_t>> rows(static_cast<size_t>(nparts));
-    for (int32_t v = 0; v < n; v++) rows[static_cast<size_t>(part[static_cast<size_t>(v)])].push_back(v);
+    for (size_t v = 0; v < n; v++) rows[static_cast<size_t>(part[v])].push_back(static_cast<int32_t>(v));
     std::vector<int32_t> waiting(static_cast<size_t>(nparts), 0);
     std::vector<std::vector<int32_t>> enables(static_cast<size_t>(nparts));
-    for (int32_t v = 0; v < n; v++)
-        for (const ARC &a : adj.needs[static_cast<size_t>(v)]) {
-            const int32_t pv = part[static_cast<size_t>(v)], pa = part[static_cast<size_t>(a.row)];
-            if (pv == pa) continue;
-            waiting[static_cast<size_t>(pv)]++;
-            enables[static_cast<size_t>(pa)].push_back(pv);
-        }
+    for (const SEQMARK &m : g->marks) {
+        const int32_t pc = part[static_cast<size_t>(m.consumer)], pp = part[static_cast<size_t>(m.producer)];
+        if (pc == pp) continue;
+        waiting[static_cast<size_t>(pc)]++;
+        enables[static_cast<size_t>(pp)].push_back(pc);
+    }
     // Ready parts by their lowest row.
     std::priority_queue<std::pair<int32_t, int32_t>, std::vector<std::pair<int32_t, int32_t>>,
                         std::greater<>>
@@ -985,8 +986,7 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
     BLOCKSEQ &seq = r->sequence;
     seq = BLOCKSEQ{};
     r->order.clear();
-    const ADJACENCY adj = adjacency_of(g);
-    const std::vector<std::vector<int32_t>> parts = cyclic_parts(adj, n);
+    const std::vector<std::vector<int32_t>> parts = cyclic_parts(g);
     if (parts.size() == static_cast<size_t>(n)) {
         // No cycle: taking each time the lowest row free to come next gives
         // the smallest of the orders in which no row needs a later one.
