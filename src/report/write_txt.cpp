@@ -138,8 +138,6 @@ const char *dependency_kind(const KAVELON *dt, int i, int j, char code) {
     }
 }
 
-void put_string(KAVTEXT *text, const char *s) { kavelon_put_text(text, s, std::strlen(s)); }
-
 // One line for the dependency, with the given code, of row i on the data
 // item of row j.
 void write_dependency(const KAVELON *dt, KAVTEXT *text, const DependencyTails &tails, int i, int j,
@@ -147,10 +145,10 @@ void write_dependency(const KAVELON *dt, KAVTEXT *text, const DependencyTails &t
     if (code == DEP_NONE) return;
     const char *kind = dependency_kind(dt, i, j, code);
     if (kind == nullptr) {
-        put_string(text, "      *** Internal error ***\n");
+        kavelon_put_string(text, "      *** Internal error ***\n");
         return;
     }
-    put_string(text, kind);
+    kavelon_put_string(text, kind);
     if (tails.start.empty()) {
         kavelon_flush_text(text);
         std::fprintf(text->out, "%30s (from design_activity %s)\n", xmlnulltext(dt->design_data_name[j]),
@@ -223,13 +221,12 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         // as "\n   Design Activity %s Produces Data %s and depends on:\n"
         // would write it.
         KAVTEXT text;
-        text.out = out;
-        text.used = 0;
-        put_string(&text, "\n   Design Activity ");
-        put_string(&text, xmlnulltext(dt->design_activity_name[i]));
-        put_string(&text, " Produces Data ");
-        put_string(&text, xmlnulltext(dt->design_data_name[i]));
-        put_string(&text, " and depends on:\n");
+        kavelon_start_text(&text, out);
+        kavelon_put_string(&text, "\n   Design Activity ");
+        kavelon_put_string(&text, xmlnulltext(dt->design_activity_name[i]));
+        kavelon_put_string(&text, " Produces Data ");
+        kavelon_put_string(&text, xmlnulltext(dt->design_data_name[i]));
+        kavelon_put_string(&text, " and depends on:\n");
         const KAVROW &row = dt->P[i];
         for (int32_t t = 0; t < row.count; t++) {
             write_dependency(dt, &text, tails, i, row.cell[t].col, row.cell[t].code);
