@@ -193,10 +193,14 @@ void write_sequence_summary(const KAVELON *dt, FILE *out, int block) {
 
 // With "-s": marks the dependency of row i on row j as an input to assume
 // when row j is of the same block and placed after row i.
-void write_assumed_input(const KAVELON *dt, FILE *out, int i, int j, char code) {
+void write_assumed_input(const KAVELON *dt, KAVTEXT *text, int i, int j, char code) {
     if (j <= i || dt->d[j]->block_order != dt->d[i]->block_order) return;
     if (code != DEP_STRONG && code != DEP_WEAK && code != DEP_ICD) return;
-    std::fprintf(out, "         ^ input to assume (feedback distance %d)\n", j - i);
+    // The marker's words and a number of at most 11 characters.
+    char line[80];
+    const int length =
+        std::snprintf(line, sizeof line, "         ^ input to assume (feedback distance %d)\n", j - i);
+    kavelon_put_text(text, line, static_cast<size_t>(length));
 }
 
 void write_blocks(const KAVELON *dt, FILE *out) {
@@ -230,10 +234,8 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         const KAVROW &row = dt->P[i];
         for (int32_t t = 0; t < row.count; t++) {
             write_dependency(dt, &text, tails, i, row.cell[t].col, row.cell[t].code);
-            if (dt->sequence != KAVELON_SEQUENCE_NONE) {
-                kavelon_flush_text(&text);
-                write_assumed_input(dt, out, i, row.cell[t].col, row.cell[t].code);
-            }
+            if (dt->sequence != KAVELON_SEQUENCE_NONE)
+                write_assumed_input(dt, &text, i, row.cell[t].col, row.cell[t].code);
         }
         kavelon_flush_text(&text);
     }
