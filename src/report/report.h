@@ -1,4 +1,5 @@
-// The reports: the time stamp and the text, CSV and XML writers.
+// The reports: the time stamp, the text, CSV, XML and DSM writers, and the
+// batched bytes the text and XML writers put their lines together in.
 #ifndef KAVELON_REPORT_REPORT_H
 #define KAVELON_REPORT_REPORT_H
 
