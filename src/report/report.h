@@ -1,4 +1,5 @@
-// The reports: the time stamp and the text, CSV and XML writers.
+// The reports: the time stamp, the text, CSV, XML and DSM writers, and the
+// batched bytes the text and XML writers put their lines together in.
 #ifndef KAVELON_REPORT_REPORT_H
 #define KAVELON_REPORT_REPORT_H
 
@@ -45,6 +46,11 @@ struct KAVTEXT {
     size_t used;
     char data[8192];
 };
+inline void kavelon_start_text(KAVTEXT *text, FILE *out) {
+    text->out = out;
+    text->used = 0;
+}
+
 inline void kavelon_flush_text(KAVTEXT *text) {
     if (text->used > 0) std::fwrite(text->data, 1, text->used, text->out);
     text->used = 0;
@@ -61,6 +67,8 @@ inline void kavelon_put_text(KAVTEXT *text, const char *bytes, size_t length) {
     std::memcpy(text->data + text->used, bytes, length);
     text->used += length;
 }
+
+inline void kavelon_put_string(KAVTEXT *text, const char *s) { kavelon_put_text(text, s, std::strlen(s)); }
 
 // The writers behind kavelon_write_txt, _csv and _xml, given the time stamp
 // as kavelon_time_stamp forms it (with its newline), or nullptr for a time

@@ -138,8 +138,6 @@ const char *dependency_kind(const KAVELON *dt, int i, int j, char code) {
     }
 }
 
-void put_string(KAVTEXT *text, const char *s) { kavelon_put_text(text, s, std::strlen(s)); }
-
 // One line for the dependency, with the given code, of row i on the data
 // item of row j.
 void write_dependency(const KAVELON *dt, KAVTEXT *text, const DependencyTails &tails, int i, int j,
@@ -147,10 +145,10 @@ void write_dependency(const KAVELON *dt, KAVTEXT *text, const DependencyTails &t
     if (code == DEP_NONE) return;
     const char *kind = dependency_kind(dt, i, j, code);
     if (kind == nullptr) {
-        put_string(text, "      *** Internal error ***\n");
+        kavelon_put_string(text, "      *** Internal error ***\n");
         return;
     }
-    put_string(text, kind);
+    kavelon_put_string(text, kind);
     if (tails.start.empty()) {
         kavelon_flush_text(text);
         std::fprintf(text->out, "%30s (from design_activity %s)\n", xmlnulltext(dt->design_data_name[j]),
@@ -195,10 +193,14 @@ void write_sequence_summary(const KAVELON *dt, FILE *out, int block) {
 
 // With "-s": marks the dependency of row i on row j as an input to assume
 // when row j is of the same block and placed after row i.
-void write_assumed_input(const KAVELON *dt, FILE *out, int i, int j, char code) {
+void write_assumed_input(const KAVELON *dt, KAVTEXT *text, int i, int j, char code) {
     if (j <= i || dt->d[j]->block_order != dt->d[i]->block_order) return;
     if (code != DEP_STRONG && code != DEP_WEAK && code != DEP_ICD) return;
-    std::fprintf(out, "         ^ input to assume (feedback distance %d)\n", j - i);
+    // The marker's words and a number of at most 11 characters.
+    char line[80];
+    const int length =
+        std::snprintf(line, sizeof line, "         ^ input to assume (feedback distance %d)\n", j - i);
+    kavelon_put_text(text, line, static_cast<size_t>(length));
 }
 
 void write_blocks(const KAVELON *dt, FILE *out) {
@@ -223,20 +225,17 @@ void write_blocks(const KAVELON *dt, FILE *out) {
         // as "\n   Design Activity %s Produces Data %s and depends on:\n"
         // would write it.
         KAVTEXT text;
-        text.out = out;
-        text.used = 0;
-        put_string(&text, "\n   Design Activity ");
-        put_string(&text, xmlnulltext(dt->design_activity_name[i]));
-        put_string(&text, " Produces Data ");
-        put_string(&text, xmlnulltext(dt->design_data_name[i]));
-        put_string(&text, " and depends on:\n");
+        kavelon_start_text(&text, out);
+        kavelon_put_string(&text, "\n   Design Activity ");
+        kavelon_put_string(&text, xmlnulltext(dt->design_activity_name[i]));
+        kavelon_put_string(&text, " Produces Data ");
+        kavelon_put_string(&text, xmlnulltext(dt->design_data_name[i]));
+        kavelon_put_string(&text, " and depends on:\n");
         const KAVROW &row = dt->P[i];
         for (int32_t t = 0; t < row.count; t++) {
             write_dependency(dt, &text, tails, i, row.cell[t].col, row.cell[t].code);
-            if (dt->sequence != KAVELON_SEQUENCE_NONE) {
-                kavelon_flush_text(&text);
-                write_assumed_input(dt, out, i, row.cell[t].col, row.cell[t].code);
-            }
+            if (dt->sequence != KAVELON_SEQUENCE_NONE)
+                write_assumed_input(dt, &text, i, row.cell[t].col, row.cell[t].code);
         }
         kavelon_flush_text(&text);
     }

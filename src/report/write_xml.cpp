@@ -102,8 +102,6 @@ void write_dependencies(const KAVELON *dt, KAVTEXT *row, const DependencyNames &
     if (dt->nQ > 0) write_row_dependencies(row, names.constraints, on_constraints);
 }
 
-void put_string(KAVTEXT *row, const char *s) { kavelon_put_text(row, s, std::strlen(s)); }
-
 void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "<kavelon>\n");
     std::fprintf(out, "<kavelon_version>%s</kavelon_version>\n", KAVELON_VERSION);
@@ -203,15 +201,14 @@ void write_blocks(const KAVELON *dt, FILE *out, const DependencyNames &names) {
         // formatting a million times over, put together with the row's
         // dependencies and written at once.
         KAVTEXT row;
-        row.out = out;
-        row.used = 0;
-        put_string(&row, "<design_activity>\n<name>");
-        put_string(&row, xmlnulltext(dt->design_activity_name[i]));
-        put_string(&row, "</name>\n<data>");
-        put_string(&row, xmlnulltext(dt->design_data_name[i]));
-        put_string(&row, "</data>\n");
+        kavelon_start_text(&row, out);
+        kavelon_put_string(&row, "<design_activity>\n<name>");
+        kavelon_put_string(&row, xmlnulltext(dt->design_activity_name[i]));
+        kavelon_put_string(&row, "</name>\n<data>");
+        kavelon_put_string(&row, xmlnulltext(dt->design_data_name[i]));
+        kavelon_put_string(&row, "</data>\n");
         write_dependencies(dt, &row, names, dt->P[i], dt->Q[i]);
-        put_string(&row, "</design_activity>\n");
+        kavelon_put_string(&row, "</design_activity>\n");
         kavelon_flush_text(&row);
         size++;
     }
@@ -223,8 +220,7 @@ void write_outputs(const KAVELON *dt, FILE *out, const DependencyNames &names) {
         std::fprintf(out, "<output>\n");
         std::fprintf(out, "<name>%s</name>\n", dt->output_name[k]);
         KAVTEXT row;
-        row.out = out;
-        row.used = 0;
+        kavelon_start_text(&row, out);
         write_dependencies(dt, &row, names, dt->R[k], dt->T[k]);
         kavelon_flush_text(&row);
         std::fprintf(out, "</output>\n");
