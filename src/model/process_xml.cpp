@@ -259,15 +259,16 @@ void build_name_index(char *const *table, int count, NameIndex &index) {
     }
 }
 
-// Lowest index holding `name`, or -1; a name that is none matches nothing.
-int first_named(const NameIndex &index, const char *name) {
+// Lowest index holding `name`, whose key is given, or -1; a name that is
+// none matches nothing.
+int first_named(const NameIndex &index, const char *name, const NameKey &key) {
     if (name == nullptr) return -1;
-    return index.slots[find_slot(index, name, name_key(name))].first;
+    return index.slots[find_slot(index, name, key)].first;
 }
 
-// The same, for a name that is not none, with its key.
-int first_named(const NameIndex &index, const char *name, const NameKey &key) {
-    return index.slots[find_slot(index, name, key)].first;
+// The same, the key formed here.
+int first_named(const NameIndex &index, const char *name) {
+    return name == nullptr ? -1 : first_named(index, name, name_key(name));
 }
 
 // The names of the activities' data items and of the constraints.
@@ -379,15 +380,15 @@ void note_dependency(const KAVELON *dt, const Consumer &who, char &earlier, char
 }
 
 // Keys the texts of the consumer's children, one entry per child in order
-// (none for a child without text), and asks for the slots the data index
-// will read for them, one consumer before they are looked up: names of a
-// large model hash all over the index, and each lookup would otherwise wait
-// for memory in turn.
+// (none for a child that is no dependency or has no text), and asks for the
+// slots the data index will read for them, one consumer before they are
+// looked up: names of a large model hash all over the index, and each
+// lookup would otherwise wait for memory in turn.
 void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer, std::vector<NameKey> &keys) {
     const size_t mask = index.slots.size() - 1;
     keys.clear();
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
-        if (c->text == nullptr) {
+        if (c->text == nullptr || !is_dependency(c)) {
             keys.push_back(NameKey{0, 0});
             continue;
         }
@@ -410,13 +411,13 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next, child++) {
         if (!is_dependency(c)) continue;
         const char code = dependency_code(c->name);
-        const int j = c->text == nullptr ? -1 : first_named(index.data, c->text, keys[child]);
+        const int j = first_named(index.data, c->text, keys[child]);
         if (j >= 0) {
             note_dependency(dt, who, named.activity[static_cast<size_t>(j)], code, c);
             kavelon_add_cell(activity_row, j, code);
             continue;
         }
-        const int k = c->text == nullptr ? -1 : first_named(index.constraints, c->text, keys[child]);
+        const int k = first_named(index.constraints, c->text, keys[child]);
         if (k >= 0) {
             note_dependency(dt, who, named.constraint[static_cast<size_t>(k)], code, c);
             kavelon_add_cell(constraint_row, k, code);
