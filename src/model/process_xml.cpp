@@ -177,12 +177,17 @@ struct NameIndex {
     char *const *names = nullptr;  // the table indexed
 };
 
-// A hash of the bytes of a name, up to its terminator, whose place it gives
-// too. The name is taken eight bytes at a time, so a lookup costs little
-// beyond reading the name once.
-uint64_t name_hash(const char *name, size_t *length) {
+// A name's hash, of its bytes up to its terminator, with its length: the
+// same for every index, so a name looked up in several is hashed once.
+struct NameKey {
+    uint64_t hash;
+    size_t length;
+};
+
+// The name is taken eight bytes at a time, so a lookup costs little beyond
+// reading the name once.
+NameKey name_key(const char *name) {
     const size_t n = std::strlen(name);
-    *length = n;
     uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
     size_t at = 0;
     for (; at + 8 <= n; at += 8) {
@@ -197,7 +202,7 @@ uint64_t name_hash(const char *name, size_t *length) {
     h ^= h >> 29;
     h *= 0xbf58476d1ce4e5b9ULL;
     h ^= h >> 32;
-    return h;
+    return NameKey{h, n};
 }
 
 // Whether the slot holds the name of the given length. A stored name
@@ -206,19 +211,6 @@ bool slot_holds(const NameIndex &index, const NameSlot &slot, const char *name, 
     if (length < kHeadBytes) return std::memcmp(slot.head, name, length + 1) == 0;
     return std::memcmp(slot.head, name, kHeadBytes) == 0 &&
            std::strcmp(index.names[slot.first] + kHeadBytes, name + kHeadBytes) == 0;
-}
-
-// A name's hash with its length, as name_hash gives them: the same for
-// every index, so a name looked up in several is hashed once.
-struct NameKey {
-    uint64_t hash;
-    size_t length;
-};
-
-NameKey name_key(const char *name) {
-    NameKey key{0, 0};
-    key.hash = name_hash(name, &key.length);
-    return key;
 }
 
 // The slot holding `name`, whose key is given, or the free slot where it
