@@ -565,24 +565,12 @@ void warn_after_root(const KAVELON *dt) {
     }
 }
 
-}  // namespace
-
-int kavelon_process_xml(KAVELON *dt) {
-    if (dt == nullptr || dt->root == nullptr) return 1;
-    if (!same(dt->root->name, kRootName)) {
-        std::fprintf(stderr, "***XML FILE ERROR -- root tag (%s) not \"design_process\"\n",
-                     xmlnulltext(dt->root->name));
-        return 1;
-    }
-    // The children by kind are the first of the indexes by name, and running
-    // out of memory for them is told like running out for the others.
+// Builds the model from a root that is a design_process; 0 on success.
+// Throws std::bad_alloc when the lists of children or the name indexes
+// cannot grow.
+int build_model(KAVELON *dt) {
     RootChildren children;
-    try {
-        read_header_and_count(dt, children);
-    } catch (const std::bad_alloc &) {
-        std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
-        return 1;
-    }
+    read_header_and_count(dt, children);
     if (dt->n < 1) {
         std::fprintf(stderr, " *** ERROR: No <design_activity> tags in XML file\n");
         return 1;
@@ -595,36 +583,49 @@ int kavelon_process_xml(KAVELON *dt) {
     int result = 0;
     read_activity_names(dt, children, &result);
     if (dt->debug == 1) kavelon_print_state(dt, stdout);
-    // Names are looked up through hash indexes; running out of memory for
-    // them stops the build like any other exhausted memory.
+    ModelIndex index;
+    build_name_index(dt->design_data_name, dt->n, index.data);
+    report_data_duplicates(dt, index.data, &result);
+    // The messages name the kind, so the helpers print them from one literal
+    // format each: "missing <name> tag for output number 0", "missing <data>
+    // tag for constraint number 0".
+    read_names(children.output, "output", "name", dt->output_name, &result);
+    read_names(children.constraint, "constraint", "data", dt->constraint_name, &result);
+    build_name_index(dt->constraint_name, dt->nQ, index.constraints);
+    // Reports every duplicate data name a second time: fixed output that callers rely on.
+    report_data_duplicates_and_clashes(dt, index, &result);
+    // "constraint %s defined multiple times", "output name %s defined multiple times".
+    report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
+    report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
+    // "For design_activity (%s) could not find", "For output (%s) could not find".
+    enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
+                          dt->design_activity_name, &result);
+    enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
+    if (dt->warnings == 1) {
+        warn_suspicious_elements(dt);
+        warn_same_activity_names(dt);
+        warn_unused_constraints(dt);
+        warn_after_root(dt);
+    }
+    return result;
+}
+
+}  // namespace
+
+int kavelon_process_xml(KAVELON *dt) {
+    if (dt == nullptr || dt->root == nullptr) return 1;
+    if (!same(dt->root->name, kRootName)) {
+        std::fprintf(stderr, "***XML FILE ERROR -- root tag (%s) not \"design_process\"\n",
+                     xmlnulltext(dt->root->name));
+        return 1;
+    }
+    // The children are gathered by kind and names looked up through hash
+    // indexes; running out of memory for either stops the build like any
+    // other exhausted memory, with the one message.
     try {
-        ModelIndex index;
-        build_name_index(dt->design_data_name, dt->n, index.data);
-        report_data_duplicates(dt, index.data, &result);
-        // The messages name the kind, so the helpers print them from one literal
-        // format each: "missing <name> tag for output number 0", "missing <data>
-        // tag for constraint number 0".
-        read_names(children.output, "output", "name", dt->output_name, &result);
-        read_names(children.constraint, "constraint", "data", dt->constraint_name, &result);
-        build_name_index(dt->constraint_name, dt->nQ, index.constraints);
-        // Reports every duplicate data name a second time: fixed output that callers rely on.
-        report_data_duplicates_and_clashes(dt, index, &result);
-        // "constraint %s defined multiple times", "output name %s defined multiple times".
-        report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
-        report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
-        // "For design_activity (%s) could not find", "For output (%s) could not find".
-        enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
-                              dt->design_activity_name, &result);
-        enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
-        if (dt->warnings == 1) {
-            warn_suspicious_elements(dt);
-            warn_same_activity_names(dt);
-            warn_unused_constraints(dt);
-            warn_after_root(dt);
-        }
+        return build_model(dt);
     } catch (const std::bad_alloc &) {
         std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
         return 1;
     }
-    return result;
 }
