@@ -177,12 +177,17 @@ struct NameIndex {
     char *const *names = nullptr;  // the table indexed
 };
 
-// A hash of the bytes of a name, up to its terminator, whose place it gives
-// too. The name is taken eight bytes at a time, so a lookup costs little
-// beyond reading the name once.
-uint64_t name_hash(const char *name, size_t *length) {
+// A name's hash, of its bytes up to its terminator, with its length: the
+// same for every index, so a name looked up in several is hashed once.
+struct NameKey {
+    uint64_t hash;
+    size_t length;
+};
+
+// The name is taken eight bytes at a time, so a lookup costs little beyond
+// reading the name once.
+NameKey name_key(const char *name) {
     const size_t n = std::strlen(name);
-    *length = n;
     uint64_t h = 0x9e3779b97f4a7c15ULL ^ n;
     size_t at = 0;
     for (; at + 8 <= n; at += 8) {
@@ -197,7 +202,7 @@ uint64_t name_hash(const char *name, size_t *length) {
     h ^= h >> 29;
     h *= 0xbf58476d1ce4e5b9ULL;
     h ^= h >> 32;
-    return h;
+    return NameKey{h, n};
 }
 
 // Whether the slot holds the name of the given length. A stored name
@@ -206,19 +211,6 @@ bool slot_holds(const NameIndex &index, const NameSlot &slot, const char *name, 
     if (length < kHeadBytes) return std::memcmp(slot.head, name, length + 1) == 0;
     return std::memcmp(slot.head, name, kHeadBytes) == 0 &&
            std::strcmp(index.names[slot.first] + kHeadBytes, name + kHeadBytes) == 0;
-}
-
-// A name's hash with its length, as name_hash gives them: the same for
-// every index, so a name looked up in several is hashed once.
-struct NameKey {
-    uint64_t hash;
-    size_t length;
-};
-
-NameKey name_key(const char *name) {
-    NameKey key{0, 0};
-    key.hash = name_hash(name, &key.length);
-    return key;
 }
 
 // The slot holding `name`, whose key is given, or the free slot where it
@@ -259,15 +251,16 @@ void build_name_index(char *const *table, int count, NameIndex &index) {
     }
 }
 
-// Lowest index holding `name`, or -1; a name that is none matches nothing.
-int first_named(const NameIndex &index, const char *name) {
+// Lowest index holding `name`, whose key is given, or -1; a name that is
+// none matches nothing.
+int first_named(const NameIndex &index, const char *name, const NameKey &key) {
     if (name == nullptr) return -1;
-    return index.slots[find_slot(index, name, name_key(name))].first;
+    return index.slots[find_slot(index, name, key)].first;
 }
 
-// The same, for a name that is not none, with its key.
-int first_named(const NameIndex &index, const char *name, const NameKey &key) {
-    return index.slots[find_slot(index, name, key)].first;
+// The same, the key formed here.
+int first_named(const NameIndex &index, const char *name) {
+    return name == nullptr ? -1 : first_named(index, name, name_key(name));
 }
 
 // The names of the activities' data items and of the constraints.
@@ -379,15 +372,15 @@ void note_dependency(const KAVELON *dt, const Consumer &who, char &earlier, char
 }
 
 // Keys the texts of the consumer's children, one entry per child in order
-// (none for a child without text), and asks for the slots the data index
-// will read for them, one consumer before they are looked up: names of a
-// large model hash all over the index, and each lookup would otherwise wait
-// for memory in turn.
+// (none for a child that is no dependency or has no text), and asks for the
+// slots the data index will read for them, one consumer before they are
+// looked up: names of a large model hash all over the index, and each
+// lookup would otherwise wait for memory in turn.
 void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer, std::vector<NameKey> &keys) {
     const size_t mask = index.slots.size() - 1;
     keys.clear();
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
-        if (c->text == nullptr) {
+        if (c->text == nullptr || !is_dependency(c)) {
             keys.push_back(NameKey{0, 0});
             continue;
         }
@@ -410,13 +403,13 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next, child++) {
         if (!is_dependency(c)) continue;
         const char code = dependency_code(c->name);
-        const int j = c->text == nullptr ? -1 : first_named(index.data, c->text, keys[child]);
+        const int j = first_named(index.data, c->text, keys[child]);
         if (j >= 0) {
             note_dependency(dt, who, named.activity[static_cast<size_t>(j)], code, c);
             kavelon_add_cell(activity_row, j, code);
             continue;
         }
-        const int k = c->text == nullptr ? -1 : first_named(index.constraints, c->text, keys[child]);
+        const int k = first_named(index.constraints, c->text, keys[child]);
         if (k >= 0) {
             note_dependency(dt, who, named.constraint[static_cast<size_t>(k)], code, c);
             kavelon_add_cell(constraint_row, k, code);
@@ -572,24 +565,12 @@ void warn_after_root(const KAVELON *dt) {
     }
 }
 
-}  // namespace
-
-int kavelon_process_xml(KAVELON *dt) {
-    if (dt == nullptr || dt->root == nullptr) return 1;
-    if (!same(dt->root->name, kRootName)) {
-        std::fprintf(stderr, "***XML FILE ERROR -- root tag (%s) not \"design_process\"\n",
-                     xmlnulltext(dt->root->name));
-        return 1;
-    }
-    // The children by kind are the first of the indexes by name, and running
-    // out of memory for them is told like running out for the others.
+// Builds the model from a root that is a design_process; 0 on success.
+// Throws std::bad_alloc when the lists of children or the name indexes
+// cannot grow.
+int build_model(KAVELON *dt) {
     RootChildren children;
-    try {
-        read_header_and_count(dt, children);
-    } catch (const std::bad_alloc &) {
-        std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
-        return 1;
-    }
+    read_header_and_count(dt, children);
     if (dt->n < 1) {
         std::fprintf(stderr, " *** ERROR: No <design_activity> tags in XML file\n");
         return 1;
@@ -602,36 +583,49 @@ int kavelon_process_xml(KAVELON *dt) {
     int result = 0;
     read_activity_names(dt, children, &result);
     if (dt->debug == 1) kavelon_print_state(dt, stdout);
-    // Names are looked up through hash indexes; running out of memory for
-    // them stops the build like any other exhausted memory.
+    ModelIndex index;
+    build_name_index(dt->design_data_name, dt->n, index.data);
+    report_data_duplicates(dt, index.data, &result);
+    // The messages name the kind, so the helpers print them from one literal
+    // format each: "missing <name> tag for output number 0", "missing <data>
+    // tag for constraint number 0".
+    read_names(children.output, "output", "name", dt->output_name, &result);
+    read_names(children.constraint, "constraint", "data", dt->constraint_name, &result);
+    build_name_index(dt->constraint_name, dt->nQ, index.constraints);
+    // Reports every duplicate data name a second time: fixed output that callers rely on.
+    report_data_duplicates_and_clashes(dt, index, &result);
+    // "constraint %s defined multiple times", "output name %s defined multiple times".
+    report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
+    report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
+    // "For design_activity (%s) could not find", "For output (%s) could not find".
+    enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
+                          dt->design_activity_name, &result);
+    enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
+    if (dt->warnings == 1) {
+        warn_suspicious_elements(dt);
+        warn_same_activity_names(dt);
+        warn_unused_constraints(dt);
+        warn_after_root(dt);
+    }
+    return result;
+}
+
+}  // namespace
+
+int kavelon_process_xml(KAVELON *dt) {
+    if (dt == nullptr || dt->root == nullptr) return 1;
+    if (!same(dt->root->name, kRootName)) {
+        std::fprintf(stderr, "***XML FILE ERROR -- root tag (%s) not \"design_process\"\n",
+                     xmlnulltext(dt->root->name));
+        return 1;
+    }
+    // The children are gathered by kind and names looked up through hash
+    // indexes; running out of memory for either stops the build like any
+    // other exhausted memory, with the one message.
     try {
-        ModelIndex index;
-        build_name_index(dt->design_data_name, dt->n, index.data);
-        report_data_duplicates(dt, index.data, &result);
-        // The messages name the kind, so the helpers print them from one literal
-        // format each: "missing <name> tag for output number 0", "missing <data>
-        // tag for constraint number 0".
-        read_names(children.output, "output", "name", dt->output_name, &result);
-        read_names(children.constraint, "constraint", "data", dt->constraint_name, &result);
-        build_name_index(dt->constraint_name, dt->nQ, index.constraints);
-        // Reports every duplicate data name a second time: fixed output that callers rely on.
-        report_data_duplicates_and_clashes(dt, index, &result);
-        // "constraint %s defined multiple times", "output name %s defined multiple times".
-        report_name_duplicates(dt->constraint_name, dt->nQ, "constraint", &result);
-        report_name_duplicates(dt->output_name, dt->nR, "output name", &result);
-        // "For design_activity (%s) could not find", "For output (%s) could not find".
-        enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
-                              dt->design_activity_name, &result);
-        enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
-        if (dt->warnings == 1) {
-            warn_suspicious_elements(dt);
-            warn_same_activity_names(dt);
-            warn_unused_constraints(dt);
-            warn_after_root(dt);
-        }
+        return build_model(dt);
     } catch (const std::bad_alloc &) {
         std::fputs(" *** ERROR: Out of memory for the name index\n", stderr);
         return 1;
     }
-    return result;
 }

@@ -21,16 +21,18 @@ int xmlisspace(int c) {
 
 const char *xmlnulltext(const char *s) { return s != nullptr ? s : "(null)"; }
 
-XMLENTITY *alloc_XMLENTITY() {
-    auto *entity = static_cast<XMLENTITY *>(std::calloc(1, sizeof(XMLENTITY)));
+namespace {
+
+// A zeroed block of `bytes` for a record and whatever it keeps after
+// itself; running out of memory ends the run.
+XMLENTITY *alloc_record_block(size_t bytes) {
+    auto *entity = static_cast<XMLENTITY *>(std::calloc(1, bytes));
     if (entity == nullptr) {
         std::fprintf(stderr, " *** ERROR: Out of memory in alloc_XMLENTITY()\n");
         std::exit(1);
     }
     return entity;
 }
-
-namespace {
 
 // Where the name of an element made by the tag parser lives: in the
 // record's own block, right after the record. A large tree holds millions
@@ -41,17 +43,15 @@ char *inline_name(XMLENTITY *entity) { return reinterpret_cast<char *>(entity + 
 // A new record with every field zero or none, but for its name: a copy of
 // the first `length` bytes at name, kept in the record's block.
 XMLENTITY *alloc_named_XMLENTITY(const char *name, size_t length) {
-    auto *entity = static_cast<XMLENTITY *>(std::calloc(1, sizeof(XMLENTITY) + length + 1));
-    if (entity == nullptr) {
-        std::fprintf(stderr, " *** ERROR: Out of memory in alloc_XMLENTITY()\n");
-        std::exit(1);
-    }
+    XMLENTITY *entity = alloc_record_block(sizeof(XMLENTITY) + length + 1);
     entity->name = inline_name(entity);
     std::memcpy(entity->name, name, length);
     return entity;
 }
 
 }  // namespace
+
+XMLENTITY *alloc_XMLENTITY() { return alloc_record_block(sizeof(XMLENTITY)); }
 
 void free_XMLENTITY(XMLENTITY *entity) {
     // Treats child and attribute as left links and next as the right link of
