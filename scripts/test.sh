@@ -6,6 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=${JOBS:-2}
 
+# The Debian packages the builds need, installed when missing.
+./scripts/setup.sh
+
 run_suite() {  # build-dir, extra cmake arguments...
     local dir=$1
     shift
