@@ -3,6 +3,7 @@
 #ifndef KAVELON_MODEL_RECORD_H
 #define KAVELON_MODEL_RECORD_H
 
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +19,30 @@ constexpr char DEP_STRONG = 'S';
 constexpr char DEP_WEAK = 'W';
 constexpr char DEP_ICD = 'I';
 constexpr char DEP_DIAGONAL = 'X';  // shown on the diagonal of P, never stored
+
+// The element a dependency code stands for in the input and the XML report:
+// "strong", "weak" or "icd"; nullptr for any other code.
+inline const char *kavelon_dependency_word(char code) {
+    switch (code) {
+        case DEP_STRONG: return "strong";
+        case DEP_WEAK: return "weak";
+        case DEP_ICD: return "icd";
+        default: return nullptr;
+    }
+}
+
+// The code of a dependency element's name; DEP_NONE when the name is none of
+// the three (or none at all). Every element of a large model passes here, so
+// the first letter picks the one word worth comparing.
+inline char kavelon_dependency_code(const char *name) {
+    if (name == nullptr) return DEP_NONE;
+    switch (name[0]) {
+        case 's': return std::strcmp(name, "strong") == 0 ? DEP_STRONG : DEP_NONE;
+        case 'w': return std::strcmp(name, "weak") == 0 ? DEP_WEAK : DEP_NONE;
+        case 'i': return std::strcmp(name, "icd") == 0 ? DEP_ICD : DEP_NONE;
+        default: return DEP_NONE;
+    }
+}
 
 // The first column from j on, below n, whose code in row is not '0'; n if
 // there is none. Most cells of a large matrix are '0', so 32 and then 8 codes
@@ -190,6 +215,36 @@ struct KAVELON {
     int32_t sequence;              // KAVELON_SEQUENCE_*, from "-s"
     BLOCKSEQ *block_sequence;      // nblock results once sequenced, else nullptr
 };
+
+// The debug switch ("-d"): the one test of it, so that every module reads
+// the same meaning from the field.
+inline bool kavelon_debug_on(const KAVELON *dt) { return dt->debug != 0; }
+
+// The row after the last one of the block that row `first` belongs to: rows
+// first .. end - 1 share its block number. Rows of one block stand together
+// once the matrix is sorted; before, this finds the run of equal numbers.
+inline int32_t kavelon_block_end(const KAVELON *dt, int32_t first) {
+    int32_t end = first + 1;
+    while (end < dt->n && dt->d[end]->block_order == dt->d[first]->block_order) end++;
+    return end;
+}
+
+// The debug trace: written to standard output only when the run's debug
+// switch is on.
+__attribute__((format(printf, 2, 3))) inline void kavelon_print_trace(const KAVELON *dt,
+                                                                      const char *format, ...) {
+    if (!kavelon_debug_on(dt)) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+}
+
+// Flushes the trace so far, so that it stands complete before anything a
+// later failure writes to standard error.
+inline void kavelon_flush_trace(const KAVELON *dt) {
+    if (kavelon_debug_on(dt)) std::fflush(stdout);
+}
 
 // Run record.
 int kavelon_initialize(KAVELON *dt);

@@ -3,7 +3,6 @@
 #ifndef KAVELON_ORDERING_STEPS_H
 #define KAVELON_ORDERING_STEPS_H
 
-#include <cstdarg>
 #include <cstdio>
 #include <vector>
 
@@ -83,23 +82,5 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
 void kavelon_measure_order(const SEQGRAPH *g, const std::vector<int32_t> &order, BLOCKSEQ *s);
 // The objective's three criteria of a measured result, in comparison order.
 void kavelon_objective_criteria(const BLOCKSEQ *s, int32_t objective, int64_t criteria[3]);
-
-// The debug trace: written to standard output only when the run's debug
-// switch is on.
-
-__attribute__((format(printf, 2, 3))) inline void kavelon_print_trace(const KAVELON *dt,
-                                                                      const char *format, ...) {
-    if (dt->debug == 0) return;
-    va_list args;
-    va_start(args, format);
-    std::vfprintf(stdout, format, args);
-    va_end(args);
-}
-
-// Flushes the trace so far, so that it stands complete before anything a
-// later failure writes to standard error.
-inline void kavelon_flush_trace(const KAVELON *dt) {
-    if (dt->debug != 0) std::fflush(stdout);
-}
 
 #endif
