@@ -8,6 +8,7 @@
 //
 //   kavelon_bench_mfas [ROUNDS [SECONDS]]   ROUNDS blocks per size (default 10),
 //                                           SECONDS limit per block (default 10)
+//   kavelon_bench_mfas --one FAMILY N STRONG WEAK K SECONDS   one block alone
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -139,14 +140,23 @@ void run(const char *family, int kind, int32_t n, int32_t strong_tenths, int32_t
 }  // namespace
 
 int main(int argc, char **argv) {
-    if (getenv("ONE")) {
-        int kind, n, st, k, wk = 15; double lim;
-        sscanf(getenv("ONE"), "%d,%d,%d,%d,%lf,%d", &kind, &n, &st, &k, &lim, &wk);
-        const BLOCK b = make_block(kind, n, st, wk, static_cast<uint32_t>(1000 * n + k));
+    if (argc > 1 && std::string(argv[1]) == "--one") {
+        // One block, described by family (0 process-like, 1 random, 2 dense),
+        // rows, strong and weak marks a row in tenths, seed number and limit.
+        if (argc != 8) {
+            std::fprintf(stderr, "usage: kavelon_bench_mfas --one FAMILY N STRONG WEAK K SECONDS\n");
+            return 2;
+        }
+        const int32_t n = std::atoi(argv[3]);
+        const BLOCK b = make_block(std::atoi(argv[2]), n, std::atoi(argv[4]), std::atoi(argv[5]),
+                                   static_cast<uint32_t>(1000 * n + std::atoi(argv[6])));
         FEEDBACKRESULT r;
         const double start = now();
-        kavelon_order_by_program(&b.feedback, lim, nullptr, &r);
-        printf("status %d strong %lld weak %lld bound %lld %lld rounds %d cycles %lld  %.3f s\n", r.status, (long long)r.strong_inputs, (long long)r.weak_inputs, (long long)r.bound[0], (long long)r.bound[1], r.rounds, (long long)r.cycles, now()-start);
+        kavelon_order_by_program(&b.feedback, std::atof(argv[7]), nullptr, &r);
+        std::printf("status %d, strong %lld weak %lld, bound %lld %lld, %d programs, %lld cycles, %.3f s\n",
+                    r.status, static_cast<long long>(r.strong_inputs), static_cast<long long>(r.weak_inputs),
+                    static_cast<long long>(r.bound[0]), static_cast<long long>(r.bound[1]), r.rounds,
+                    static_cast<long long>(r.cycles), now() - start);
         return 0;
     }
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
