@@ -6,6 +6,7 @@
 #define KAVELON_KAVELON_H
 
 #include "driver/driver.h"
+#include "input/input.h"
 #include "model/model.h"
 #include "model/record.h"
 #include "ordering/ordering.h"

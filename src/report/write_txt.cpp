@@ -248,7 +248,10 @@ int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
     write_table(dt, out);
     std::fprintf(out, "\n");
     write_blocks(dt, out);
-    return 0;
+    // Every piece put together in memory falls back to one written at a
+    // time, so only a write error, left on the stream for the caller to
+    // report as it closes it, stops this report short.
+    return std::ferror(out) != 0 ? 1 : 0;
 }
 
 int kavelon_write_txt(const KAVELON *dt, FILE *out) {

@@ -11,7 +11,7 @@
 #include <random>
 #include <string>
 
-#include "driver/driver.h"
+#include "input/input.h"
 #include "model/model.h"
 #include "model/rows_fixture.h"
 #include "ordering/ordering.h"

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "input/input.h"
 #include "model/model.h"
 #include "model/rows_fixture.h"
 

@@ -20,15 +20,9 @@
 #include <utility>
 #include <vector>
 
-#include "model/model.h"
+#include "input/input.h"
 
 namespace {
-
-const char *const kActivityColumn = "Activity";
-const char *const kBlockColumn = "Block";
-const char *const kPredecessorColumn = "Predecessor block";
-const char *const kConstraintPrefix = "Constraint: ";
-const char *const kOutputPrefix = "Output: ";
 
 // One cell as read: its text, trimmed, its place in its row (0 for the
 // label) and where it starts in the file (line and column from 1, a column
@@ -153,14 +147,14 @@ const char *mark_element(const std::string &mark) {
     if (mark.empty() || mark == "." || mark == "-") return "";
     if (mark.size() == 1) {
         switch (mark[0]) {
-            case 'S': case 's': case 'X': case 'x': return "strong";
-            case 'W': case 'w': return "weak";
-            case 'I': case 'i': return "icd";
+            case 'S': case 's': case 'X': case 'x': return kavelon_dependency_word(DEP_STRONG);
+            case 'W': case 'w': return kavelon_dependency_word(DEP_WEAK);
+            case 'I': case 'i': return kavelon_dependency_word(DEP_ICD);
             default: break;
         }
     }
     bool zero = false;
-    if (positive_number(mark, &zero)) return "strong";
+    if (positive_number(mark, &zero)) return kavelon_dependency_word(DEP_STRONG);
     return zero ? "" : nullptr;
 }
 
@@ -239,7 +233,7 @@ bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
             if (!read_cell(in, pos, separator, line, cell, &row_done, error)) return false;
             blank = blank && cell.text.empty();
             if (!cell.text.empty()) row.filled = row.width + 1;
-            if (cell.index == 0) keep_row = keep_row || cell.text == kActivityColumn;
+            if (cell.index == 0) keep_row = keep_row || cell.text == kavelon_dsm_activity_label;
             const bool keep = keep_row || cell.index == 0 ||
                               (static_cast<size_t>(cell.index) < keep_column.size() &&
                                keep_column[static_cast<size_t>(cell.index)] != 0) ||
@@ -250,7 +244,7 @@ bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
         if (blank) continue;
         if (rows.empty()) {
             width_wanted = row.width;
-            for (const Cell &cell : row.cells) keep_column.push_back(cell.text == kActivityColumn);
+            for (const Cell &cell : row.cells) keep_column.push_back(cell.text == kavelon_dsm_activity_label);
         }
         rows.push_back(std::move(row));
     }
@@ -323,9 +317,9 @@ std::string name_after(const std::string &label, const char *prefix) {
 enum class Extra { none, activity, passed_over, constraint };
 
 Extra extra_column(const std::string &label) {
-    if (label == kActivityColumn) return Extra::activity;
-    if (label == kBlockColumn || label == kPredecessorColumn) return Extra::passed_over;
-    if (labelled(label, kConstraintPrefix)) return Extra::constraint;
+    if (label == kavelon_dsm_activity_label) return Extra::activity;
+    if (label == kavelon_dsm_block_label || label == kavelon_dsm_predecessor_label) return Extra::passed_over;
+    if (labelled(label, kavelon_dsm_constraint_prefix)) return Extra::constraint;
     return Extra::none;
 }
 
@@ -384,12 +378,12 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
         kind[j] = extra_column(text);
         if (kind[j] != Extra::constraint) continue;
-        constraints[j] = name_after(text, kConstraintPrefix);
+        constraints[j] = name_after(text, kavelon_dsm_constraint_prefix);
         items[j] = &constraints[j];
     }
     // Where the square part ends, a row that names no output is a label
     // that differs, whatever the column holds.
-    if (n < columns && n < count && !labelled(label(n + 1).text, kOutputPrefix)) {
+    if (n < columns && n < count && !labelled(label(n + 1).text, kavelon_dsm_output_prefix)) {
         return fail(error, label(n + 1),
                     "row label (" + label(n + 1).text + ") differs from column label (" +
                         head[n + 1].text + ")");
@@ -400,7 +394,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
         }
     }
     for (size_t i = n; i < count; i++) {
-        if (!labelled(label(i + 1).text, kOutputPrefix)) {
+        if (!labelled(label(i + 1).text, kavelon_dsm_output_prefix)) {
             return fail(error, label(i + 1), "row label (" + label(i + 1).text + ") has no column");
         }
     }
@@ -423,7 +417,7 @@ bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
     }
     for (size_t i = n; i < count; i++) {
         const Row &row = rows[i + 1];
-        const std::string name = name_after(row.cells[0].text, kOutputPrefix);
+        const std::string name = name_after(row.cells[0].text, kavelon_dsm_output_prefix);
         XMLENTITY *output = new_element("output");
         tail = append(tail, output);
         XMLENTITY **inner = append(&output->child, new_element("name", name));
