@@ -418,17 +418,15 @@ int bits_for(uint64_t value) {
     return bits;
 }
 
-}  // namespace
-
-int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order,
-                          int32_t prune_from) {
+// The rows each row needs and is needed by, the offsets of the distances
+// and the widths of the packed fields for a block of n rows, 1 .. 24.
+// Returns the bits the three fields take together; marks gets the number of
+// marks of each kind.
+int lay_out(const SEQGRAPH *g, int32_t objective, LAYOUT *layout, uint64_t marks[2]) {
+    LAYOUT &l = *layout;
     const int32_t n = g->n;
-    order->clear();
-    if (n < 0 || n > KAVELON_EXACT_LIMIT) return 1;
-    if (n == 0) return 0;
-    LAYOUT l{};
     l.n = n;
-    uint64_t marks[2] = {0, 0};
+    marks[0] = marks[1] = 0;
     for (const SEQMARK &mk : g->marks) {
         const int kind = mk.strong ? kStrong : kWeak;
         l.needs[kind][mk.consumer] |= 1u << mk.producer;
@@ -463,8 +461,35 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     const int bits2 = bits_for(largest[2]), bits1 = bits_for(largest[1]), bits0 = bits_for(largest[0]);
     l.shift1 = bits2;
     l.shift0 = bits2 + bits1;
-    const int bits = bits0 + bits1 + bits2;
     static_assert(KAVELON_EXACT_LIMIT <= 24, "the packed fields hold the costs of at most 24 rows");
+    return bits0 + bits1 + bits2;
+}
+
+// The packed cost of a heuristic order, with the distances' offsets: an
+// upper bound of the best.
+uint64_t heuristic_upper(const SEQGRAPH *g, int32_t objective, const LAYOUT &l) {
+    const uint64_t positions = static_cast<uint64_t>(l.n) * static_cast<uint64_t>(l.n - 1) / 2;
+    SEQRESULT h;
+    kavelon_order_heuristically(g, objective, &h, false);
+    const BLOCKSEQ &m = h.sequence;
+    const uint64_t ds = static_cast<uint64_t>(m.strong_distance), dw = static_cast<uint64_t>(m.weak_distance);
+    const uint64_t ns = static_cast<uint64_t>(m.strong_inputs), nw = static_cast<uint64_t>(m.weak_inputs);
+    return objective == KAVELON_SEQUENCE_DISTANCE
+               ? pack_fields<uint64_t>(l, ds + l.offset[0] * positions, dw + l.offset[1] * positions, ns + nw)
+               : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * positions);
+}
+
+}  // namespace
+
+int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order,
+                          int32_t prune_from) {
+    const int32_t n = g->n;
+    order->clear();
+    if (n < 0 || n > KAVELON_EXACT_LIMIT) return 1;
+    if (n == 0) return 0;
+    LAYOUT l{};
+    uint64_t marks[2];
+    const int bits = lay_out(g, objective, &l, marks);
     // On larger sparse blocks an order from the heuristic first bounds the
     // search: most sets placed first then cannot lead to a best order. On
     // dense ones too many can, and the bound would only cost time.
@@ -473,14 +498,7 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     uint64_t upper = 0;
     const uint64_t *bound = nullptr;
     if (n >= prune_from && (sparse || prune_from == 0)) {
-        SEQRESULT h;
-        kavelon_order_heuristically(g, objective, &h, false);
-        const BLOCKSEQ &m = h.sequence;
-        const uint64_t ds = static_cast<uint64_t>(m.strong_distance), dw = static_cast<uint64_t>(m.weak_distance);
-        const uint64_t ns = static_cast<uint64_t>(m.strong_inputs), nw = static_cast<uint64_t>(m.weak_inputs);
-        upper = objective == KAVELON_SEQUENCE_DISTANCE
-                    ? pack_fields<uint64_t>(l, ds + l.offset[0] * positions, dw + l.offset[1] * positions, ns + nw)
-                    : pack_fields<uint64_t>(l, ns, nw, ds + dw + l.offset[0] * positions);
+        upper = heuristic_upper(g, objective, l);
         bound = &upper;
         find_cycles(&l);
         find_open(&l);
