@@ -9,6 +9,7 @@
 #include "input/input.h"
 #include "model/model.h"
 #include "ordering/ordering.h"
+#include "sequence/sequence.h"
 #include "report/report.h"
 #include "xml/xmlentity.h"
 

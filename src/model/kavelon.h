@@ -10,6 +10,7 @@
 #include "model/model.h"
 #include "model/record.h"
 #include "ordering/ordering.h"
+#include "sequence/sequence.h"
 #include "report/report.h"
 #include "xml/xmlentity.h"
 

@@ -7,6 +7,7 @@
 
 #include "ordering/ordering.h"
 #include "ordering/steps.h"
+#include "sequence/methods.h"
 #include "ordering/ordering_fixture.h"
 
 namespace {

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "ordering/ordering_fixture.h"
-#include "ordering/steps.h"
+#include "sequence/methods.h"
+#include "sequence/sequence.h"
 
 using ordering_test::make_record;
 
