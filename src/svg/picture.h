@@ -1,5 +1,5 @@
 // Inside kavelon-svg's picture: the measures and the words that its layout
-// (layout.cpp) and its drawing (draw.cpp) share, so that what is drawn is
+// (svglayout.cpp) and its drawing (svgdraw.cpp) share, so that what is drawn is
 // what room was made for. Not for use outside src/svg.
 #ifndef KAVELON_SVG_PICTURE_H
 #define KAVELON_SVG_PICTURE_H
