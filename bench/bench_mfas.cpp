@@ -19,7 +19,7 @@
 #include <utility>
 #include <vector>
 
-#include "ordering/steps.h"
+#include "sequence/methods.h"
 #include "sequence/mfas.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "ordering/steps.h"
+#include "sequence/methods.h"
 #include "sequence/mfas.h"
 
 namespace {
