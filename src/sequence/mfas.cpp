@@ -13,6 +13,12 @@
 // bound of one stopped early, bound the true optimum from below; the first
 // answer without a cycle left is optimal.
 //
+// The strong count is settled first, on the strong marks alone: a program of
+// one weight, much easier than the weighted one, whose least count then
+// fixes the strong arcs' count in the second program, on all marks, for the
+// weak/ICD count. Should the time run out in the second, the strong count
+// is still proven.
+//
 // Along the way every answer gives an order (the marks it keeps, ordered
 // topologically, with any cycle still left broken greedily), and the best
 // of these is the result. CBC and CLP are told to stay silent; all their
@@ -339,9 +345,10 @@ void silence(OsiClpSolverInterface *solver) {
 }
 
 // The program "every listed cycle keeps a chosen arc" at least weight, its
-// variables between 0 and 1 and, when `integer`, whole.
+// variables between 0 and 1 and, when `integer`, whole; with `strong_count`
+// not negative, exactly that many strong arcs are chosen.
 void load_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, bool integer,
-                  OsiClpSolverInterface *solver) {
+                  int64_t strong_count, OsiClpSolverInterface *solver) {
     const int columns = static_cast<int>(net.tail.size());
     const int rows = static_cast<int>(cycles.size());
     std::vector<CoinBigIndex> start;
@@ -360,6 +367,14 @@ void load_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &c
     const std::vector<double> row_lower(static_cast<size_t>(rows), 1.0),
         row_upper(static_cast<size_t>(rows), solver->getInfinity());
     solver->loadProblem(matrix, lower.data(), upper.data(), cost.data(), row_lower.data(), row_upper.data());
+    if (strong_count >= 0) {
+        std::vector<int> strong;
+        for (int c = 0; c < columns; c++)
+            if (net.strong[static_cast<size_t>(c)]) strong.push_back(c);
+        const std::vector<double> coefficients(strong.size(), 1.0);
+        const double count = static_cast<double>(strong_count);
+        solver->addRow(static_cast<int>(strong.size()), strong.data(), coefficients.data(), count, count);
+    }
     if (integer)
         for (int c = 0; c < columns; c++) solver->setInteger(c);
 }
@@ -432,11 +447,11 @@ size_t add_violated_cycles(const NETWORK &net, const double *y, std::set<std::ve
 // found at the cost of linear programs only, and a start for the integer
 // ones. Returns the bound, which is one at every step, or 0 should the solver
 // fail.
-double tighten_relaxation(const NETWORK &net, Clock::time_point deadline, std::set<std::vector<int32_t>> *known,
-                          std::vector<std::vector<int32_t>> *cycles) {
+double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_point deadline,
+                          std::set<std::vector<int32_t>> *known, std::vector<std::vector<int32_t>> *cycles) {
     OsiClpSolverInterface solver;
     silence(&solver);
-    load_program(net, *cycles, false, &solver);
+    load_program(net, *cycles, false, strong_count, &solver);
     solver.initialSolve();
     for (;;) {
         if (!solver.isProvenOptimal()) return 0;
@@ -460,13 +475,14 @@ double tighten_relaxation(const NETWORK &net, Clock::time_point deadline, std::s
 
 // Solves the program of the listed cycles in whole numbers, starting from the
 // incumbent's arcs (a feedback set of the whole graph, so an answer of every
-// such program). Returns a KAVELON_PROGRAM_* status.
-int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles,
+// such program, unless it has another strong count than the one required).
+// Returns a KAVELON_PROGRAM_* status.
+int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, int64_t strong_count,
                       const INCUMBENT &best, double seconds, ANSWER *answer) {
     const int columns = static_cast<int>(net.tail.size());
     OsiClpSolverInterface solver;
     silence(&solver);
-    load_program(net, cycles, true, &solver);
+    load_program(net, cycles, true, strong_count, &solver);
     std::vector<double> cost(net.weight.begin(), net.weight.end());
 
     CbcModel model(solver);
@@ -478,8 +494,13 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
     {
         const std::vector<double> start_answer(best.arcs.begin(), best.arcs.end());
         double value = 0;
-        for (size_t a = 0; a < best.arcs.size(); a++) value += best.arcs[a] ? cost[a] : 0.0;
-        model.setBestSolution(start_answer.data(), columns, value, false);
+        int64_t strong = 0;
+        for (size_t a = 0; a < best.arcs.size(); a++) {
+            value += best.arcs[a] ? cost[a] : 0.0;
+            strong += best.arcs[a] && net.strong[a] ? 1 : 0;
+        }
+        if (strong_count < 0 || strong == strong_count)
+            model.setBestSolution(start_answer.data(), columns, value, false);
     }
     // The plain search, the incumbent bounding it from the start, does best
     // on these programs: strong branching, and the trial branches that seed
@@ -504,11 +525,14 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
 
 // The whole search once the network is built: rounds of program and new
 // cycles until an answer leaves no cycle, the incumbent meets the bound, or
-// the time is spent. Returns the lower bound of the weighted feedback
-// found, and sets r's rounds and cycles; a failed program ends the search
+// the time is spent. With `strong_count` not negative, only feedback sets
+// of that many strong arcs count (the least there can be), and so must the
+// incumbent's. Returns the lower bound of the weighted feedback found, and
+// adds to r's rounds and sets its cycles; a failed program ends the search
 // with its status in *status.
-int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, Clock::time_point deadline, int64_t strong_weight,
-               const std::vector<int64_t> &mark_weight, INCUMBENT *best, FEEDBACKRESULT *r, int32_t *status) {
+int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count, Clock::time_point deadline,
+               int64_t strong_weight, const std::vector<int64_t> &mark_weight, INCUMBENT *best, FEEDBACKRESULT *r,
+               int32_t *status) {
     int64_t lower = 0;
     std::set<std::vector<int32_t>> known;
     std::vector<std::vector<int32_t>> cycles;
@@ -519,7 +543,7 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, Clock::time_point dea
                        net, [&](int32_t a) { return net.strong[static_cast<size_t>(a)] != 0; }, deadline,
                        &known, &cycles);
     if (in_time) {
-        const double bound = tighten_relaxation(net, deadline, &known, &cycles);
+        const double bound = tighten_relaxation(net, strong_count, deadline, &known, &cycles);
         const double tolerance = 1e-6 * std::max(1.0, std::fabs(bound));
         lower = std::max(lower, static_cast<int64_t>(std::ceil(bound - tolerance)));
     }
@@ -528,7 +552,7 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, Clock::time_point dea
         const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
         if (seconds <= 0) break;
         ANSWER answer;
-        *status = solve_program(net, cycles, *best, seconds, &answer);
+        *status = solve_program(net, cycles, strong_count, *best, seconds, &answer);
         r->rounds++;
         r->cycles = static_cast<int64_t>(cycles.size());
         if (*status != KAVELON_PROGRAM_SOLVED || !answer.solution) break;
@@ -555,6 +579,102 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, Clock::time_point dea
     return std::min(lower, best->weight);
 }
 
+// Weights of the marks of g: a strong one more than all weak and ICD ones.
+std::vector<int64_t> weights_of(const FEEDBACKGRAPH *g, int64_t strong_weight) {
+    std::vector<int64_t> weight;
+    weight.reserve(g->marks.size());
+    for (const FEEDBACKMARK &m : g->marks) weight.push_back(m.strong ? strong_weight : 1);
+    return weight;
+}
+
+// Fills r from the best order and a lower bound of its weighted feedback.
+void finish(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t lower, INCUMBENT *best, FEEDBACKRESULT *r) {
+    const int64_t strong_weight = net.weak + 1;
+    measure(g, best->order, r);
+    r->order = std::move(best->order);
+    lower = std::min(lower, best->weight);
+    r->bound[0] = lower / strong_weight;
+    r->bound[1] = lower % strong_weight;
+    r->bound[2] = r->bound[0] + r->bound[1];
+    r->proven = net.tail.empty() || best->weight <= lower ? 1 : 0;
+    r->distance_proven = r->proven && r->strong_distance + r->weak_distance == r->bound[2] ? 1 : 0;
+    r->status = r->proven ? KAVELON_PROGRAM_SOLVED : KAVELON_PROGRAM_STOPPED;
+}
+
+// Without time for a program: the better of the start and a constructive order.
+void order_at_once(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, FEEDBACKRESULT *r) {
+    const NETWORK net = network_of(g);
+    INCUMBENT best;
+    if (start != nullptr && !start->empty()) consider(g, net, net.weak + 1, *start, &best);
+    consider(g, net, net.weak + 1,
+             order_keeping(g, weights_of(g, net.weak + 1), std::vector<uint8_t>(g->marks.size(), 0), net.inner),
+             &best);
+    finish(g, net, 0, &best, r);
+}
+
+// The strong count first, on the strong marks alone (a program with one
+// weight, far easier than the weighted one), then the weak/ICD count among
+// the feedback sets with that strong count. Returns false, with r
+// untouched, when a program fails (r->status then says how), true when r
+// holds the result.
+bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, Clock::time_point deadline,
+                        FEEDBACKRESULT *r) {
+    const bool started = start != nullptr && !start->empty();
+    FEEDBACKGRAPH strong{g->n, {}};
+    for (const FEEDBACKMARK &m : g->marks)
+        if (m.strong) strong.marks.push_back(m);
+    const NETWORK strong_net = network_of(&strong);
+    const std::vector<int64_t> ones(strong.marks.size(), 1);
+    INCUMBENT first;
+    if (started) consider(&strong, strong_net, 1, *start, &first);
+    consider(&strong, strong_net, 1,
+             order_keeping(&strong, ones, std::vector<uint8_t>(strong.marks.size(), 0), strong_net.inner), &first);
+    int32_t status = KAVELON_PROGRAM_SOLVED;
+    int64_t strong_least = 0;
+    if (!strong_net.tail.empty())
+        strong_least = search(&strong, strong_net, -1, deadline, 1, ones, &first, r, &status);
+    if (status != KAVELON_PROGRAM_SOLVED) {
+        r->status = status;
+        return false;
+    }
+    // The whole graph, from the orders so far: the strong feedback of the
+    // best one kept, every other strong mark forward, the weak and ICD marks
+    // placed as well as they go.
+    const NETWORK net = network_of(g);
+    const int64_t strong_weight = net.weak + 1;
+    const std::vector<int64_t> weight = weights_of(g, strong_weight);
+    INCUMBENT best;
+    if (started) consider(g, net, strong_weight, *start, &best);
+    consider(g, net, strong_weight, first.order, &best);
+    {
+        std::vector<int32_t> pos(static_cast<size_t>(g->n));
+        for (size_t t = 0; t < first.order.size(); t++) pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
+        std::vector<uint8_t> dropped(g->marks.size(), 0);
+        for (size_t k = 0; k < g->marks.size(); k++) {
+            const FEEDBACKMARK &m = g->marks[k];
+            dropped[k] = net.inner[k] && (!m.strong || pos[static_cast<size_t>(m.producer)] >
+                                                           pos[static_cast<size_t>(m.consumer)]);
+        }
+        consider(g, net, strong_weight, order_keeping(g, weight, dropped, net.inner), &best);
+    }
+    consider(g, net, strong_weight,
+             order_keeping(g, weight, std::vector<uint8_t>(g->marks.size(), 0), net.inner), &best);
+    if (first.weight > strong_least) {  // the time ran out on the strong count
+        finish(g, net, strong_least * strong_weight, &best, r);
+        return true;
+    }
+    int64_t lower = strong_least * strong_weight;
+    if (!net.tail.empty() && best.weight > lower) {
+        lower = std::max(lower, search(g, net, strong_least, deadline, strong_weight, weight, &best, r, &status));
+        if (status != KAVELON_PROGRAM_SOLVED) {
+            r->status = status;
+            return false;
+        }
+    }
+    finish(g, net, lower, &best, r);
+    return true;
+}
+
 }  // namespace
 
 int32_t kavelon_order_by_program(const FEEDBACKGRAPH *g, double seconds, const std::vector<int32_t> *start,
@@ -578,33 +698,13 @@ int32_t kavelon_order_by_program(const FEEDBACKGRAPH *g, double seconds, const s
     const Clock::time_point deadline =
         begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::max(limit, 0.0)));
     try {
-        const NETWORK net = network_of(g);
-        const int64_t strong_weight = net.weak + 1;
-        std::vector<int64_t> mark_weight;
-        mark_weight.reserve(g->marks.size());
-        for (const FEEDBACKMARK &m : g->marks) mark_weight.push_back(m.strong ? strong_weight : 1);
-        INCUMBENT best;
-        if (start != nullptr && !start->empty()) consider(g, net, strong_weight, *start, &best);
-        consider(g, net, strong_weight,
-                 order_keeping(g, mark_weight, std::vector<uint8_t>(g->marks.size(), 0), net.inner), &best);
-        int32_t status = KAVELON_PROGRAM_SOLVED;
-        int64_t lower = 0;
-        if (!net.tail.empty() && limit > 0)
-            lower = search(g, net, deadline, strong_weight, mark_weight, &best, r, &status);
-        if (status != KAVELON_PROGRAM_SOLVED) {
+        if (limit <= 0) {
+            order_at_once(g, start, r);
+        } else if (!order_in_two_steps(g, start, deadline, r)) {
+            const int32_t status = r->status;
             *r = FEEDBACKRESULT{};
             r->status = status;
-            return status;
         }
-        measure(g, best.order, r);
-        r->order = std::move(best.order);
-        r->bound[0] = lower / strong_weight;
-        r->bound[1] = lower % strong_weight;
-        r->bound[2] = r->bound[0] + r->bound[1];
-        r->proven = net.tail.empty() || best.weight <= lower ? 1 : 0;
-        r->distance_proven =
-            r->proven && r->strong_distance + r->weak_distance == r->bound[2] ? 1 : 0;
-        r->status = r->proven ? KAVELON_PROGRAM_SOLVED : KAVELON_PROGRAM_STOPPED;
     } catch (const std::bad_alloc &) {
         *r = FEEDBACKRESULT{};
         r->status = KAVELON_PROGRAM_NO_MEMORY;
