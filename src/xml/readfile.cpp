@@ -87,6 +87,7 @@ struct Source {
     int out_count;
     int out_next;
     XMLUTF8 utf8;
+    int lead;              // the byte that began the UTF-8 character being read
     long line;             // of the last character delivered, from 1
     long column;           // of that character, from 1; 0 at a line's start
     long mark_line;        // where the '<' of the markup being read stands
@@ -225,11 +226,15 @@ int decode_byte(Source *s, int c) {
     if (s->utf8.need == 0) {
         if (c < 0x80) return ascii_char(s, c);
         s->column++;  // a lead byte starts a character
+        s->lead = c;
     }
     const int step = xmlutf8step(&s->utf8, c);
     if (step == XMLUTF8_BAD) {
+        // The byte that began the character is the one to name: in text of
+        // another encoding it is the letter that is not UTF-8.
         record_fault(s, XMLFAULT_TEXT, s->line, s->column,
-                     "byte 0x%02X is not UTF-8; declare the file's encoding, such as encoding=\"ISO-8859-1\"", c);
+                     "byte 0x%02X is not UTF-8; declare the file's encoding, such as encoding=\"ISO-8859-1\"",
+                     s->lead);
         return EOF;
     }
     update_slow(s);
