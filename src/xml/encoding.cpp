@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <cstring>
+#include <initializer_list>
 
 #include "xml/xmlentity.h"
 
@@ -127,4 +128,77 @@ size_t xmlutf8cut(const char *s, size_t width) {
     size_t cut = width;
     while (cut > 0 && width - cut < 3 && (static_cast<unsigned char>(s[cut]) & 0xC0) == 0x80) cut--;
     return cut;
+}
+
+namespace {
+
+// Whether s starts a reference that a well-formed document may hold without
+// a document type: one of the five predefined entities, or a character
+// reference to a character XML allows.
+bool is_reference(const char *s) {
+    if (s[0] != '&') return false;
+    for (const char *entity : {"&amp;", "&lt;", "&gt;", "&quot;", "&apos;"}) {
+        if (std::strncmp(s, entity, std::strlen(entity)) == 0) return true;
+    }
+    if (s[1] != '#') return false;
+    const bool hex = s[2] == 'x';
+    const char *p = s + (hex ? 3 : 2);
+    long code = 0;
+    int digits = 0;
+    for (;; p++, digits++) {
+        int value = -1;
+        if (*p >= '0' && *p <= '9') value = *p - '0';
+        if (hex && *p >= 'a' && *p <= 'f') value = *p - 'a' + 10;
+        if (hex && *p >= 'A' && *p <= 'F') value = *p - 'A' + 10;
+        if (value < 0) break;
+        code = code * (hex ? 16 : 10) + value;
+        if (code > 0x10FFFF) return false;
+    }
+    if (digits == 0 || *p != ';') return false;
+    return code == 0x9 || code == 0xA || code == 0xD || (code >= 0x20 && code <= 0xD7FF) ||
+           (code >= 0xE000 && code <= 0xFFFD) || code >= 0x10000;
+}
+
+void put(char *out, size_t *length, const char *bytes, size_t count) {
+    if (out != nullptr) std::memcpy(out + *length, bytes, count);
+    *length += count;
+}
+
+}  // namespace
+
+size_t xmlescapetext(const char *s, char *out) {
+    size_t length = 0;
+    if (s == nullptr) return 0;
+    const auto *u = reinterpret_cast<const unsigned char *>(s);
+    for (size_t i = 0; u[i] != '\0';) {
+        const unsigned char c = u[i];
+        if (c == '&' && !is_reference(s + i)) {
+            put(out, &length, "&amp;", 5);
+        } else if (c == '<') {
+            put(out, &length, "&lt;", 4);
+        } else if (c == '>' && i >= 2 && u[i - 1] == ']' && u[i - 2] == ']') {
+            put(out, &length, "&gt;", 4);
+        } else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            put(out, &length, "\xEF\xBF\xBD", 3);  // the replacement character
+        } else if (c < 0x80) {
+            put(out, &length, s + i, 1);
+        } else {
+            // A whole valid character is copied; a byte that starts none is
+            // taken as Windows-1252, so that the text stays UTF-8.
+            XMLUTF8 state = {0, 0, 0, 0};
+            size_t n = 0;
+            int step = XMLUTF8_MORE;
+            while (step == XMLUTF8_MORE && u[i + n] != '\0') step = xmlutf8step(&state, u[i + n++]);
+            if (step == XMLUTF8_CHAR && state.code != 0xFFFE && state.code != 0xFFFF) {
+                put(out, &length, s + i, n);
+                i += n;
+                continue;
+            }
+            char converted[4];
+            put(out, &length, converted, static_cast<size_t>(xmlbytetoutf8(XMLENCODING_CP1252, c, converted)));
+        }
+        i++;
+    }
+    if (out != nullptr) out[length] = '\0';
+    return length;
 }

@@ -137,5 +137,13 @@ int xmlbytetoutf8(int32_t encoding, int byte, char *out);
 // The length of the longest start of s of at most width bytes that does
 // not end inside a UTF-8 character.
 size_t xmlutf8cut(const char *s, size_t width);
+// Writes s into out (when given; room for five times its length and a NUL)
+// as the text of an element in a well-formed UTF-8 document, and gives the
+// length of that text. References already written stay: a '&' that begins
+// a predefined entity or a character reference is kept, any other becomes
+// "&amp;"; '<' becomes "&lt;", the '>' of "]]>" "&gt;"; a byte that is not
+// UTF-8 is read as Windows-1252, and a control character XML does not
+// allow becomes U+FFFD. A text that needs none of this keeps its length.
+size_t xmlescapetext(const char *s, char *out);
 
 #endif

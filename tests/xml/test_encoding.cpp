@@ -158,3 +158,91 @@ TEST(Utf8, EncodingNames) {
         EXPECT_EQ(xmlencodingnamed(other), XMLENCODING_UNKNOWN) << other;
     EXPECT_EQ(xmlencodingnamed(nullptr), XMLENCODING_UNKNOWN);
 }
+
+namespace {
+
+std::string escaped(const std::string &text) {
+    const size_t length = xmlescapetext(text.c_str(), nullptr);
+    std::string out(5 * text.size() + 1, '\0');
+    EXPECT_EQ(xmlescapetext(text.c_str(), &out[0]), length) << text;
+    EXPECT_EQ(out[length], '\0');
+    out.resize(length);
+    return out;
+}
+
+// Whether the text may stand as an element's content in a well-formed
+// document without a document type: UTF-8 of characters XML allows, no
+// '<', no "]]>", and every '&' the start of a reference whose name is
+// predefined or whose character XML allows.
+bool wellformed_content(const std::string &text) {
+    if (!valid(text) || text.find('<') != std::string::npos || text.find("]]>") != std::string::npos) return false;
+    for (size_t i = 0; i < text.size(); i++) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r') return false;
+        if (text.compare(i, 3, "\xEF\xBF\xBE") == 0 || text.compare(i, 3, "\xEF\xBF\xBF") == 0) return false;
+        if (c != '&') continue;
+        const size_t end = text.find(';', i);
+        if (end == std::string::npos) return false;
+        const std::string name = text.substr(i + 1, end - i - 1);
+        if (name == "amp" || name == "lt" || name == "gt" || name == "quot" || name == "apos") continue;
+        if (name.empty() || name[0] != '#') return false;
+        const bool hex = name.size() > 1 && name[1] == 'x';
+        const std::string digits = name.substr(hex ? 2 : 1);
+        if (digits.empty() || digits.size() > 8 ||
+            digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") != std::string::npos)
+            return false;
+        const long code = std::stol(digits, nullptr, hex ? 16 : 10);
+        const bool allowed = code == 9 || code == 10 || code == 13 || (code >= 0x20 && code <= 0xD7FF) ||
+                             (code >= 0xE000 && code <= 0xFFFD) || (code >= 0x10000 && code <= 0x10FFFF);
+        if (!allowed) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(XmlText, EscapesWhatWouldSpoilTheDocument) {
+    const struct {
+        std::string text, out;
+    } cases[] = {
+        {"plain text", "plain text"},
+        {"R&D", "R&amp;D"},
+        {"&amp;&lt;&gt;&quot;&apos;&#65;&#x41;&#X41;", "&amp;&lt;&gt;&quot;&apos;&#65;&#x41;&amp;#X41;"},
+        {"&#0;&#1;&#xD800;&#xFFFE;&#;&#x;&foo;&amp", "&amp;#0;&amp;#1;&amp;#xD800;&amp;#xFFFE;&amp;#;&amp;#x;&amp;foo;&amp;amp"},
+        {"&#1114111;&#1114112;&#99999999999;", "&#1114111;&amp;#1114112;&amp;#99999999999;"},
+        {"a<b>c", "a&lt;b>c"},
+        {"a]]>b]>c]]]>", "a]]&gt;b]>c]]]&gt;"},
+        {"\t\n\r\x01\x1F\x7F", "\t\n\r\xEF\xBF\xBD\xEF\xBF\xBD\x7F"},
+        {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80"},
+        // Bytes that are no UTF-8 read as Windows-1252.
+        {"Stra\xDF" "e \x80", "Stra\xC3\x9F" "e \xE2\x82\xAC"},
+        {"\xC3", "\xC3\x83"},
+        {"\xC3(", "\xC3\x83("},
+        {"\xEF\xBF\xBE", "\xC3\xAF\xC2\xBF\xC2\xBE"},
+        {"", ""},
+    };
+    for (const auto &c : cases) EXPECT_EQ(escaped(c.text), c.out) << c.text;
+    EXPECT_EQ(xmlescapetext(nullptr, nullptr), 0u);
+}
+
+TEST(XmlText, AnyBytesBecomeWellFormedContent) {
+    // Random texts over the bytes that matter, and the texts that need
+    // nothing are left as they are.
+    const char alphabet[] = "a&#x;0D9<>]\x01\t\xC3\xA9\x80\xEF\xBF\xBE\xF0\x9F";
+    unsigned seed = 12345;
+    size_t spoiled = 0;
+    size_t changed_needlessly = 0;
+    for (int round = 0; round < 20000; round++) {
+        std::string text;
+        const int length = round % 12;
+        for (int i = 0; i < length; i++) {
+            seed = seed * 1103515245u + 12345u;
+            text += alphabet[(seed >> 16) % (sizeof alphabet - 1)];
+        }
+        const std::string out = escaped(text);
+        if (!wellformed_content(out)) spoiled++;
+        if (wellformed_content(text) && out != text) changed_needlessly++;
+    }
+    EXPECT_EQ(spoiled, 0u);
+    EXPECT_EQ(changed_needlessly, 0u);
+}
