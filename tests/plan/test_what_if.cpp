@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ordering/ordering.h"
+#include "sequence/sequence.h"
 #include "ordering/ordering_fixture.h"
 #include "plan/what_if.h"
 
