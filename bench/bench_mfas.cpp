@@ -98,7 +98,7 @@ void run(const char *family, int kind, int32_t n, int32_t strong_tenths, int32_t
         // program's start.
         SEQRESULT h;
         const double h_start = now();
-        kavelon_order_block(&b.seq, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &h);
+        kavelon_order_block(&b.seq, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &h, 0);
         row.heuristic_seconds += now() - h_start;
         FEEDBACKRESULT r;
         const double start = now();

@@ -124,7 +124,7 @@ int main(int argc, char **argv) {
             const SEQGRAPH g = coupled_block(n, 5, 5, 7);
             const double start = cpu_now();
             SEQRESULT r;
-            kavelon_order_block(&g, objective, KAVELON_EXACT_LIMIT, &r);
+            kavelon_order_block(&g, objective, KAVELON_EXACT_LIMIT, &r, 0);
             const double t = seconds_since(start);
             int64_t c[3];
             kavelon_objective_criteria(&r.sequence, objective, c);

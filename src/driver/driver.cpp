@@ -40,6 +40,22 @@ bool close_checked(FILE *out) {
     return std::fclose(out) == 0 && !failed;
 }
 
+// The most seconds "-sTIME=" takes: a day.
+constexpr int kMostSeconds = 86400;
+
+// A time limit in whole seconds, digits only, 0 to kMostSeconds.
+bool parse_seconds(const char *text, int32_t *seconds) {
+    if (text[0] == '\0') return false;
+    int32_t value = 0;
+    for (const char *c = text; *c != '\0'; c++) {
+        if (*c < '0' || *c > '9') return false;
+        value = value * 10 + (*c - '0');
+        if (value > kMostSeconds) return false;
+    }
+    *seconds = value;
+    return true;
+}
+
 // Ends the run after a failed stage: one line naming the stage.
 int stage_failed(const char *message) {
     std::fputs(message, stderr);
@@ -91,6 +107,17 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
                 dt->sequence = KAVELON_SEQUENCE_INPUTS;
             } else if (std::strcmp(value, "DIST") == 0) {
                 dt->sequence = KAVELON_SEQUENCE_DISTANCE;
+            } else if (std::strncmp(value, "TIME=", 5) == 0) {
+                // The integer program's limit per block; alone it asks for "-s".
+                if (!parse_seconds(value + 5, &dt->sequence_seconds)) {
+                    std::fprintf(stderr,
+                                 " ***ERROR: Bad Sequencing Time Limit on command line (%s): "
+                                 "whole seconds from 0 to %d\n",
+                                 arg, kMostSeconds);
+                    return 1;
+                }
+                dt->sequence_seconds_given = 1;
+                if (dt->sequence == KAVELON_SEQUENCE_NONE) dt->sequence = KAVELON_SEQUENCE_INPUTS;
             } else {
                 std::fprintf(stderr, " ***ERROR: Unknown Sequencing Objective on command line (%s)\n", arg);
                 return 1;

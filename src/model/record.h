@@ -121,9 +121,15 @@ enum : int32_t {
 enum : int32_t { KAVELON_SEQUENCE_NONE = 0, KAVELON_SEQUENCE_INPUTS = 1, KAVELON_SEQUENCE_DISTANCE = 2 };
 
 // How a block's order was found: every part by the exact method (or a part
-// of one row), a topological order of a block without cycles, or at least
-// one part by the heuristic.
-enum : int32_t { KAVELON_METHOD_EXACT = 0, KAVELON_METHOD_TOPOLOGICAL = 1, KAVELON_METHOD_HEURISTIC = 2 };
+// of one row), a topological order of a block without cycles, at least one
+// part by the heuristic, or at least one part, too large for the exact
+// method, by the integer program ("-s" only).
+enum : int32_t {
+    KAVELON_METHOD_EXACT = 0,
+    KAVELON_METHOD_TOPOLOGICAL = 1,
+    KAVELON_METHOD_HEURISTIC = 2,
+    KAVELON_METHOD_PROGRAM = 3
+};
 
 // The sequencing result of one block. A feedback mark is an in-block
 // dependency of a row on a row placed after it (an input to assume); its
@@ -140,6 +146,11 @@ struct BLOCKSEQ {
     // "-s" strong inputs, weak/ICD inputs, total distance; "-sDIST" strong
     // distance, weak/ICD distance, inputs. No order of the block is below it.
     int64_t bound[3];
+    // With the integer program: 1 when the first two criteria (the inputs
+    // to assume) are proven least, though the distance may not be; 1 when
+    // its time limit ended it before it could prove them.
+    int32_t inputs_optimal;
+    int32_t time_limit_reached;
 };
 
 // Ordering state of one activity.
@@ -193,6 +204,8 @@ struct KAVELON {
     ACTSTATE *states;
     int32_t sequence;              // KAVELON_SEQUENCE_*, from "-s"
     BLOCKSEQ *block_sequence;      // nblock results once sequenced, else nullptr
+    int32_t sequence_seconds;      // with sequence_seconds_given, the "-sTIME=" limit
+    int32_t sequence_seconds_given;  // 0: the default limit of the integer program
 };
 
 // The debug switch ("-d"): the one test of it, so that every module reads

@@ -174,8 +174,19 @@ void write_sequence_summary(const KAVELON *dt, FILE *out, int block) {
                  static_cast<long long>(s->strong_distance), static_cast<long long>(s->weak_distance));
     if (s->memory_fallback != 0)
         std::fprintf(out, "   Too little memory for the exact method: the order comes from the heuristic\n");
+    if (s->method == KAVELON_METHOD_PROGRAM) {
+        std::fprintf(out, "   Method: integer program%s\n",
+                     s->time_limit_reached != 0 ? ", stopped at its time limit" : "");
+    } else if (s->method == KAVELON_METHOD_HEURISTIC && s->memory_fallback == 0) {
+        std::fprintf(out, "   Method: heuristic; the exact method takes blocks of up to 24 activities\n");
+    }
     if (s->optimal != 0) {
         std::fprintf(out, "   This order is optimal\n\n");
+    } else if (s->method == KAVELON_METHOD_PROGRAM && s->inputs_optimal != 0) {
+        std::fprintf(out,
+                     "   The inputs to assume are proven fewest; the feedback distance is not proven "
+                     "smallest (lower bound %lld)\n\n",
+                     static_cast<long long>(s->bound[2]));
     } else if (by_distance) {
         std::fprintf(out,
                      "   Not proven optimal; lower bound: strong distance %lld, weak/ICD distance "

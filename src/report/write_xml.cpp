@@ -125,11 +125,11 @@ void write_sequence(const KAVELON *dt, FILE *out, int first, int end) {
     if (dt->block_sequence == nullptr || block < 1 || block > dt->nblock) return;
     const BLOCKSEQ *s = &dt->block_sequence[block - 1];
     const bool by_distance = dt->sequence == KAVELON_SEQUENCE_DISTANCE;
-    static const char *const methods[] = {"exact", "topological", "heuristic"};
+    static const char *const methods[] = {"exact", "topological", "heuristic", "integer_program"};
     std::fprintf(out, "<sequence>\n");
     std::fprintf(out, "<objective>%s</objective>\n", by_distance ? "smallest_distance" : "fewest_inputs");
     std::fprintf(out, "<method>%s</method>\n",
-                 s->method >= 0 && s->method <= 2 ? methods[s->method] : "heuristic");
+                 s->method >= 0 && s->method <= KAVELON_METHOD_PROGRAM ? methods[s->method] : "heuristic");
     if (s->memory_fallback != 0) std::fprintf(out, "<exact_method_memory>insufficient</exact_method_memory>\n");
     std::fprintf(out, "<strong_inputs>%lld</strong_inputs>\n", static_cast<long long>(s->strong_inputs));
     std::fprintf(out, "<weak_icd_inputs>%lld</weak_icd_inputs>\n", static_cast<long long>(s->weak_inputs));
@@ -149,6 +149,12 @@ void write_sequence(const KAVELON *dt, FILE *out, int first, int end) {
     }
     std::fprintf(out, "</bound>\n");
     std::fprintf(out, "<optimal>%s</optimal>\n", s->optimal != 0 ? "yes" : "no");
+    if (s->method == KAVELON_METHOD_PROGRAM) {
+        // The program may prove the inputs to assume fewest without the
+        // distance, or run out of time before it proves either.
+        std::fprintf(out, "<inputs_optimal>%s</inputs_optimal>\n", s->inputs_optimal != 0 ? "yes" : "no");
+        std::fprintf(out, "<time_limit_reached>%s</time_limit_reached>\n", s->time_limit_reached != 0 ? "yes" : "no");
+    }
     for (int i = first; i < end; i++) {
         const KAVROW &row = dt->P[i];
         for (int32_t t = kavelon_first_cell_from(&row, i + 1); t < row.count && row.cell[t].col < end; t++) {

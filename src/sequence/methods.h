@@ -71,10 +71,23 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
 // objective and whether the order is proven best. Without the bound it is
 // the exact method's upper bound and searches for a shorter while.
 void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r, bool with_bound = true);
+// An order improved by the local search from where it stands: by the
+// objective's criteria in their order, so never worse in any of them before
+// it is better in an earlier one.
+void kavelon_improve_order(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order);
+
+// The integer program's time limit per block, in seconds, unless "-sTIME="
+// says otherwise.
+constexpr int32_t KAVELON_PROGRAM_SECONDS = 1;
+
 // The whole method for one block: the exact one where it fits, otherwise
-// its parts without a cycle between them, each exactly or heuristically.
-// exact_limit (at most KAVELON_EXACT_LIMIT) lets tests force the heuristic.
-void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_limit, SEQRESULT *r);
+// its parts without a cycle between them, each exactly or, with "-s", by
+// the integer program (from the heuristic's order, within `seconds` for
+// the whole block; none at 0 or less), or else by the heuristic.
+// exact_limit (at most KAVELON_EXACT_LIMIT) lets tests force the methods for
+// larger parts.
+void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_limit, SEQRESULT *r,
+                         double seconds = KAVELON_PROGRAM_SECONDS);
 // Counts and distances of the feedback marks of an order.
 void kavelon_measure_order(const SEQGRAPH *g, const std::vector<int32_t> &order, BLOCKSEQ *s);
 // The objective's three criteria of a measured result, in comparison order.

@@ -382,3 +382,25 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     r->sequence.method = KAVELON_METHOD_HEURISTIC;
     r->sequence.optimal = std::equal(best, best + 3, r->sequence.bound) ? 1 : 0;
 }
+
+void kavelon_improve_order(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order) {
+    const int32_t n = g->n;
+    if (n < 2 || order->size() != static_cast<size_t>(n)) return;
+    const ADJACENCY adj = adjacency_of(g);
+    SEARCH s;
+    s.adj = &adj;
+    s.objective = objective;
+    s.n = n;
+    s.pos.assign(static_cast<size_t>(n), 0);
+    for (auto &c : s.crossing) c.assign(static_cast<size_t>(n) + 1, 0);
+    s.v_needs.assign(static_cast<size_t>(n), 0);
+    s.needs_v.assign(static_cast<size_t>(n), 0);
+    s.work = 0;
+    s.refresh_work = static_cast<int64_t>(n) + 2 * static_cast<int64_t>(g->marks.size());
+    s.order = *order;
+    refresh(s);
+    // A move is taken only when it lowers the criteria in their order, so
+    // the order never gets worse; one descent, not the restarts.
+    local_search(s, search_budget(n) / 8);
+    *order = s.order;
+}

@@ -4,6 +4,7 @@
 // larger ones are split into their cyclic parts, each ordered exactly where
 // it fits and otherwise by local search with a lower bound.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <new>
 #include <queue>
@@ -12,6 +13,7 @@
 
 #include "ordering/components.h"
 #include "sequence/methods.h"
+#include "sequence/mfas.h"
 #include "sequence/sequence.h"
 
 namespace {
@@ -85,6 +87,61 @@ int order_exactly_measured(const SEQGRAPH *g, int32_t objective, SEQRESULT *r) {
     return 0;
 }
 
+static_assert(KAVELON_EXACT_LIMIT == 24, "the text report names the exact method's largest block");
+
+// The integer program's time for one block: it starts when the program
+// first runs on one of the block's parts, so that the heuristic's own time
+// before does not count.
+struct PROGRAMCLOCK {
+    double seconds;  // the limit; none at 0 or less
+    bool started;
+    std::chrono::steady_clock::time_point deadline;
+};
+
+double time_left(PROGRAMCLOCK *c) {
+    if (c->seconds <= 0) return 0;
+    if (!c->started) {
+        c->started = true;
+        c->deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                             std::chrono::duration<double>(std::min(c->seconds, 1e8)));
+    }
+    return std::chrono::duration<double>(c->deadline - std::chrono::steady_clock::now()).count();
+}
+
+// The heuristic's result for a part (order and bound) bettered by the integer
+// program, which starts from that order and so never does worse. The counts'
+// bound is the higher of the two; at equal counts the distance bound, the
+// heuristic's holding for every order, is kept when higher. The distance is
+// then shortened by the local search, which never gives up what the counts
+// gained. Returns the program's status; on a failure the part is as it was.
+int32_t improve_by_program(const SEQGRAPH *g, double seconds, SEQRESULT *part) {
+    FEEDBACKGRAPH f;
+    f.n = g->n;
+    f.marks.reserve(g->marks.size());
+    for (const SEQMARK &m : g->marks) f.marks.push_back({m.consumer, m.producer, m.strong});
+    FEEDBACKRESULT p;
+    const int32_t status = kavelon_order_by_program(&f, seconds, &part->order, &p);
+    if (status != KAVELON_PROGRAM_SOLVED && status != KAVELON_PROGRAM_STOPPED) return status;
+    BLOCKSEQ &s = part->sequence;
+    int64_t bound[3] = {s.bound[0], s.bound[1], s.bound[2]};
+    const int64_t counts[3] = {p.bound[0], p.bound[1], 0}, theirs[3] = {bound[0], bound[1], 0};
+    if (!kavelon_criteria_less(counts, theirs)) {
+        bound[2] = std::max(bound[2], p.bound[2]);
+        bound[0] = p.bound[0];
+        bound[1] = p.bound[1];
+    }
+    part->order = p.order;
+    kavelon_improve_order(g, KAVELON_SEQUENCE_INPUTS, &part->order);
+    s = BLOCKSEQ{};
+    kavelon_measure_order(g, part->order, &s);
+    std::copy(bound, bound + 3, s.bound);
+    int64_t c[3];
+    kavelon_objective_criteria(&s, KAVELON_SEQUENCE_INPUTS, c);
+    s.optimal = std::equal(c, c + 3, bound) ? 1 : 0;
+    s.method = KAVELON_METHOD_PROGRAM;
+    return status;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------------ public
@@ -131,7 +188,8 @@ void kavelon_objective_criteria(const BLOCKSEQ *s, int32_t objective, int64_t cr
     kavelon_sequence_criteria(objective, inputs, distance, criteria);
 }
 
-void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_limit, SEQRESULT *r) {
+void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_limit, SEQRESULT *r,
+                         double seconds) {
     const int32_t n = g->n;
     exact_limit = std::min(exact_limit, KAVELON_EXACT_LIMIT);
     BLOCKSEQ &seq = r->sequence;
@@ -157,8 +215,9 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
     // No order gains from mixing parts: kept whole and in dependency order,
     // the marks between parts are none of them feedback, and each part's own
     // marks only get shorter.
+    PROGRAMCLOCK clock{seconds, false, {}};
     std::vector<int32_t> local(static_cast<size_t>(n), -1);
-    bool any_heuristic = false;
+    bool any_heuristic = false, any_program = false, inputs_proven = true;
     int64_t bound[3] = {0, 0, 0};
     for (const std::vector<int32_t> &rows : parts) {
         if (rows.size() == 1) {
@@ -178,7 +237,26 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
         if (!done) {
             kavelon_order_heuristically(&sub, objective, &part, true);
             any_heuristic = true;
+            const double left = objective == KAVELON_SEQUENCE_INPUTS && sub.n > exact_limit ? time_left(&clock) : 0;
+            if (left > 0) {
+                switch (improve_by_program(&sub, left, &part)) {
+                    case KAVELON_PROGRAM_SOLVED:
+                        any_program = true;
+                        break;
+                    case KAVELON_PROGRAM_STOPPED:
+                        any_program = true;
+                        seq.time_limit_reached = 1;
+                        break;
+                    case KAVELON_PROGRAM_NO_MEMORY:
+                        seq.memory_fallback = 1;
+                        break;
+                    default:
+                        break;  // the heuristic's result stands
+                }
+            }
         }
+        inputs_proven = inputs_proven && part.sequence.bound[0] == part.sequence.strong_inputs &&
+                        part.sequence.bound[1] == part.sequence.weak_inputs;
         for (int k = 0; k < 3; k++) bound[k] += part.sequence.bound[k];
         for (int32_t t : part.order) r->order.push_back(rows[static_cast<size_t>(t)]);
     }
@@ -187,7 +265,8 @@ void kavelon_order_block(const SEQGRAPH *g, int32_t objective, int32_t exact_lim
     int64_t c[3];
     kavelon_objective_criteria(&seq, objective, c);
     seq.optimal = std::equal(c, c + 3, bound) ? 1 : 0;
-    seq.method = any_heuristic ? KAVELON_METHOD_HEURISTIC : KAVELON_METHOD_EXACT;
+    seq.method = any_program ? KAVELON_METHOD_PROGRAM : any_heuristic ? KAVELON_METHOD_HEURISTIC : KAVELON_METHOD_EXACT;
+    if (any_program) seq.inputs_optimal = inputs_proven ? 1 : 0;
 }
 
 int kavelon_sequence_blocks(KAVELON *dt) {
@@ -201,12 +280,13 @@ int kavelon_sequence_blocks(KAVELON *dt) {
         dt->block_sequence = new BLOCKSEQ[static_cast<size_t>(std::max(dt->nblock, 1))]();
         SEQGRAPH g;
         SEQRESULT r;
+        const double seconds = dt->sequence_seconds_given ? dt->sequence_seconds : KAVELON_PROGRAM_SECONDS;
         for (int32_t first = 0, end = 0; first < n; first = end) {
             const int32_t block = dt->d[first]->block_order;
             end = kavelon_block_end(dt, first);
             const int32_t count = end - first;
             kavelon_build_block_graph(dt, first, count, &g);
-            kavelon_order_block(&g, dt->sequence, KAVELON_EXACT_LIMIT, &r);
+            kavelon_order_block(&g, dt->sequence, KAVELON_EXACT_LIMIT, &r, seconds);
             for (int32_t t = 0; t < count; t++) {
                 perm[static_cast<size_t>(first + t)] = first + r.order[static_cast<size_t>(t)];
                 moved = moved || r.order[static_cast<size_t>(t)] != t;

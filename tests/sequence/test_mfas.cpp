@@ -353,3 +353,99 @@ TEST(FeedbackProgram, WritesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+SEQGRAPH as_block(const FEEDBACKGRAPH &g) {
+    SEQGRAPH s;
+    s.n = g.n;
+    for (const FEEDBACKMARK &m : g.marks) s.marks.push_back({m.consumer, m.producer, m.strong});
+    return s;
+}
+
+void expect_measured(const SEQGRAPH &s, const SEQRESULT &r) {
+    std::vector<int32_t> sorted = r.order;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int32_t> rows(static_cast<size_t>(s.n));
+    std::iota(rows.begin(), rows.end(), 0);
+    ASSERT_EQ(sorted, rows);
+    BLOCKSEQ m{};
+    kavelon_measure_order(&s, r.order, &m);
+    EXPECT_EQ(m.strong_inputs, r.sequence.strong_inputs);
+    EXPECT_EQ(m.weak_inputs, r.sequence.weak_inputs);
+    EXPECT_EQ(m.strong_distance + m.weak_distance, r.sequence.strong_distance + r.sequence.weak_distance);
+    int64_t c[3];
+    kavelon_objective_criteria(&r.sequence, KAVELON_SEQUENCE_INPUTS, c);
+    EXPECT_FALSE(kavelon_criteria_less(c, r.sequence.bound));
+    EXPECT_EQ(r.sequence.optimal, std::equal(c, c + 3, r.sequence.bound) ? 1 : 0);
+}
+
+}  // namespace
+
+TEST(SequenceByProgram, PartsBeyondTheExactMethodWithFewestInputs) {
+    std::mt19937 rng(23);
+    for (int k = 0; k < 2; k++) {
+        const FEEDBACKGRAPH f = coupled_block(30 + 8 * k, 6, 5, rng);
+        const SEQGRAPH s = as_block(f);
+        FEEDBACKRESULT p;
+        kavelon_order_by_program(&f, 60.0, nullptr, &p);
+        ASSERT_EQ(p.status, KAVELON_PROGRAM_SOLVED);
+        SEQRESULT r;
+        kavelon_order_block(&s, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &r, 60.0);
+        SCOPED_TRACE("block " + std::to_string(k));
+        expect_measured(s, r);
+        EXPECT_EQ(r.sequence.method, KAVELON_METHOD_PROGRAM);
+        EXPECT_EQ(r.sequence.inputs_optimal, 1);
+        EXPECT_EQ(r.sequence.time_limit_reached, 0);
+        EXPECT_EQ(r.sequence.strong_inputs, p.strong_inputs);
+        EXPECT_EQ(r.sequence.weak_inputs, p.weak_inputs);
+        EXPECT_EQ(r.sequence.bound[0], p.strong_inputs);
+        EXPECT_EQ(r.sequence.bound[1], p.weak_inputs);
+
+        // Without time, and for the smallest distance, the heuristic alone.
+        SEQRESULT h;
+        kavelon_order_block(&s, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &h, 0);
+        expect_measured(s, h);
+        EXPECT_EQ(h.sequence.method, KAVELON_METHOD_HEURISTIC);
+        EXPECT_EQ(h.sequence.inputs_optimal, 0);
+        EXPECT_TRUE(h.sequence.strong_inputs > p.strong_inputs ||
+                    (h.sequence.strong_inputs == p.strong_inputs && h.sequence.weak_inputs >= p.weak_inputs));
+        SEQRESULT d;
+        kavelon_order_block(&s, KAVELON_SEQUENCE_DISTANCE, KAVELON_EXACT_LIMIT, &d, 60.0);
+        EXPECT_EQ(d.sequence.method, KAVELON_METHOD_HEURISTIC);
+    }
+}
+
+TEST(SequenceByProgram, AgreesWithTheExactMethodWhereBothRun) {
+    // With the exact method held back, parts it could order go to the
+    // program, which must find the same counts.
+    std::mt19937 rng(41);
+    for (int k = 0; k < 6; k++) {
+        const FEEDBACKGRAPH f = coupled_block(10 + 2 * k, 12, 10, rng);
+        const SEQGRAPH s = as_block(f);
+        std::vector<int32_t> exact;
+        ASSERT_EQ(kavelon_order_exactly(&s, KAVELON_SEQUENCE_INPUTS, &exact), 0);
+        BLOCKSEQ best{};
+        kavelon_measure_order(&s, exact, &best);
+        SEQRESULT r;
+        kavelon_order_block(&s, KAVELON_SEQUENCE_INPUTS, 0, &r, 60.0);
+        expect_measured(s, r);
+        EXPECT_EQ(r.sequence.method, KAVELON_METHOD_PROGRAM);
+        EXPECT_EQ(r.sequence.strong_inputs, best.strong_inputs);
+        EXPECT_EQ(r.sequence.weak_inputs, best.weak_inputs);
+        EXPECT_GE(r.sequence.strong_distance + r.sequence.weak_distance, best.strong_distance + best.weak_distance);
+        EXPECT_EQ(r.sequence.inputs_optimal, 1);
+    }
+}
+
+TEST(SequenceByProgram, ATimeLimitReachedIsSaid) {
+    std::mt19937 rng(31);
+    const SEQGRAPH s = as_block(coupled_block(150, 3, 2, rng));
+    SEQRESULT r;
+    kavelon_order_block(&s, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &r, 0.05);
+    expect_measured(s, r);
+    EXPECT_EQ(r.sequence.method, KAVELON_METHOD_PROGRAM);
+    EXPECT_EQ(r.sequence.time_limit_reached, 1);
+    EXPECT_EQ(r.sequence.inputs_optimal, 0);
+    EXPECT_EQ(r.sequence.optimal, 0);
+}

@@ -124,7 +124,7 @@ TEST(Sequence, ExactMatchesEveryOrderOfSmallBlocks) {
 
             // The heuristic is never better than the best, its bound never above it.
             SEQRESULT h;
-            kavelon_order_block(&g, objective, 0, &h);
+            kavelon_order_block(&g, objective, 0, &h, 0);
             std::vector<int32_t> sorted = h.order;
             std::sort(sorted.begin(), sorted.end());
             ASSERT_EQ(sorted, identity(n));
