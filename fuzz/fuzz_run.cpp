@@ -28,6 +28,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <expat.h>
+
 #include "model/kavelon.h"
 
 namespace {
@@ -211,6 +213,36 @@ void check_dsm_round_trip(const KAVELON &dt) {
     std::free(table);
 }
 
+// Every report of an accepted input is sound text: the XML report is a
+// well-formed UTF-8 document, as an XML parser sees it, and the text report
+// is UTF-8.
+void check_reports_are_sound(const KAVELON &dt) {
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    if (out == nullptr) std::abort();
+    kavelon_write_xml(const_cast<KAVELON *>(&dt), out);
+    std::fclose(out);
+    XML_Parser parser = XML_ParserCreate("UTF-8");
+    if (parser == nullptr) std::abort();
+    if (XML_Parse(parser, text, static_cast<int>(size), 1) != XML_STATUS_OK) {
+        std::fprintf(stderr, "fuzz_run: the XML report is not well-formed: %s (line %lu)\n",
+                     XML_ErrorString(XML_GetErrorCode(parser)), static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)));
+        std::abort();
+    }
+    XML_ParserFree(parser);
+    std::free(text);
+    out = open_memstream(&text, &size);
+    if (out == nullptr) std::abort();
+    kavelon_write_txt(const_cast<KAVELON *>(&dt), out);
+    std::fclose(out);
+    if (xmlutf8valid(text, size) != 1) {
+        std::fprintf(stderr, "fuzz_run: the text report is not UTF-8\n");
+        std::abort();
+    }
+    std::free(text);
+}
+
 // Puts the input into the in-memory file, from its start.
 bool store_input(const uint8_t *data, size_t size) {
     if (ftruncate(input_fd, 0) != 0) return false;
@@ -277,6 +309,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 kavelon_write_dsm(&dt, sink);
                 if (kavelon_write_output_file(&dt) != 0) std::abort();
                 check_dsm_round_trip(dt);
+                check_reports_are_sound(dt);
             }
             kavelon_release_tables(&fast);
         }

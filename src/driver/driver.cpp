@@ -2,6 +2,7 @@
 // output stream.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -18,6 +19,48 @@ namespace {
 void print_banner() {
     std::fprintf(stdout, "\n KAVELON Version %s of %s\n\n", KAVELON_VERSION, KAVELON_VERSION_DATE);
     std::fprintf(stdout, " Orders the activities of a design process into blocks\n\n");
+}
+
+// Every option the program takes, for "-h" and "--help".
+const char kUsage[] =
+    "Usage: kavelon INPUT [options]\n"
+    "  INPUT           the design process: an XML file, a CSV matrix (a name ending\n"
+    "                  in .csv), an .xlsx workbook, or - for an XML file on standard\n"
+    "                  input; XML in UTF-8, US-ASCII, ISO-8859-1 or Windows-1252\n"
+    "  -oFILE          write the report to FILE instead of standard output\n"
+    "  -fTXT, -fCSV, -fXML, -fDSM, -fXLSX\n"
+    "                  report format: text (the default), CSV, XML, the partitioned\n"
+    "                  matrix as a CSV table, or a workbook (needs -o)\n"
+    "  -s, -sDIST      sequence the activities inside each block: fewest inputs to\n"
+    "                  assume, or smallest feedback distance\n"
+    "  -sTIME=SECONDS  time limit of the integer program for each block\n"
+    "  -p              plan: levels, all predecessors, durations, critical path\n"
+    "  -pITER=F        the plan's iteration factor\n"
+    "  -xW, -xI        what-if: weak, or ICD, dependencies count as strong\n"
+    "  -iSHEET=NAME    the sheet of an .xlsx input to read\n"
+    "  -iSEP=X         the separator of a CSV input: one character, or TAB\n"
+    "  -iMIN=V         the least number that counts as a mark in a matrix input\n"
+    "  -t              a matrix input has the providers in its rows\n"
+    "  -w              warn of suspicious input\n"
+    "  -d              debug mode: dump the input to debug.xml, trace every step\n"
+    "  -h, --help      this text\n"
+    "  --version       the version line\n"
+    "Options and their values are not separated by a blank.\n";
+
+// "-h", "--help" and "--version" answer at once, whatever else the command
+// line holds: 1 when one of them was given and answered.
+int answer_help(int argc, char **argv) {
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kUsage, stdout);
+            return 1;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fprintf(stdout, "kavelon %s of %s\n", KAVELON_VERSION, KAVELON_VERSION_DATE);
+            return 1;
+        }
+    }
+    return 0;
 }
 
 // Whether writing `path` would replace the input file: the same file by
@@ -67,7 +110,8 @@ int stage_failed(const char *message) {
 int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
-        if (arg[0] != '-') {
+        // A lone "-" names standard input.
+        if (arg[0] != '-' || arg[1] == '\0') {
             if (dt->xml_filename != nullptr) {
                 std::fprintf(stderr,
                              " ***ERROR: xml file defined multiple times on command line (%s) (%s)\n",
@@ -81,6 +125,10 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
         const char option = arg[1];
         const char *value = (option != '\0') ? arg + 2 : arg + 1;
         if (option == 'o') {
+            if (value[0] == '\0') {
+                std::fprintf(stderr, " ***ERROR: no file name after -o on command line (%s); write -oFILE\n", arg);
+                return 1;
+            }
             dt->output_filename = xmlcopystring(value);
         } else if (option == 'f') {
             if (std::strncmp(value, "TXT", 3) == 0) {
@@ -92,7 +140,10 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
             } else if (std::strncmp(value, "DSM", 3) == 0) {
                 dt->output_format = KAVELON_FORMAT_DSM;
             } else {
-                std::fprintf(stderr, " ***ERROR: Unknown File Format on command line (%s)\n", arg);
+                std::fprintf(stderr,
+                             " ***ERROR: Unknown File Format on command line (%s); valid are -fTXT, -fCSV, -fXML, "
+                             "-fDSM and -fXLSX\n",
+                             arg);
                 return 1;
             }
         } else if (option == 'd') {
@@ -119,12 +170,15 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
                 dt->sequence_seconds_given = 1;
                 if (dt->sequence == KAVELON_SEQUENCE_NONE) dt->sequence = KAVELON_SEQUENCE_INPUTS;
             } else {
-                std::fprintf(stderr, " ***ERROR: Unknown Sequencing Objective on command line (%s)\n", arg);
+                std::fprintf(stderr,
+                             " ***ERROR: Unknown Sequencing Objective on command line (%s); valid are -s, -sDIST "
+                             "and -sTIME=SECONDS\n",
+                             arg);
                 return 1;
             }
         } else {
             // Four stars and "ERRROR" as spelt: fixed wording that callers rely on.
-            std::fprintf(stderr, " ****ERRROR: unknown argument (%s)\n", arg);
+            std::fprintf(stderr, " ****ERRROR: unknown argument (%s); kavelon -h lists the valid ones\n", arg);
             return 1;
         }
     }
@@ -165,7 +219,8 @@ int kavelon_write_output_file(KAVELON *dt) {
         }
         out = std::fopen(dt->output_filename, "w");
         if (out == nullptr) {
-            std::fprintf(stderr, " *** ERROR: Unable to open file (%s)\n", dt->output_filename);
+            std::fprintf(stderr, " *** ERROR: Unable to open file (%s): %s\n", dt->output_filename,
+                         std::strerror(errno));
             return 1;
         }
         // The matrix lines of a large model run to hundreds of megabytes;
@@ -196,6 +251,7 @@ int kavelon_write_output_file(KAVELON *dt) {
 }
 
 int kavelon_main(int argc, char **argv) {
+    if (answer_help(argc, argv) != 0) return 0;
     KAVELON dt;
     // The command line writes nothing on standard output, so the banner
     // still comes first there; it is left out only where it would spoil a

@@ -1,6 +1,7 @@
 // The chooser: which reader a file is read with.
 #include <strings.h>
 
+#include <cerrno>
 #include <cstring>
 
 #include "input/input.h"
@@ -18,9 +19,11 @@ bool has_suffix(const char *name, const char *suffix) {
 
 int kavelon_read_xml_file(KAVELON *dt) {
     if (dt == nullptr || dt->xml_filename == nullptr) return 1;
+    // "-" is standard input, read as XML.
+    if (std::strcmp(dt->xml_filename, "-") == 0) return kavelon_read_xml_document(dt, stdin);
     FILE *in = std::fopen(dt->xml_filename, "r");
     if (in == nullptr) {
-        std::fprintf(stderr, " ***ERROR: unable to open xml file (%s)\n", dt->xml_filename);
+        std::fprintf(stderr, " ***ERROR: unable to open xml file (%s): %s\n", dt->xml_filename, std::strerror(errno));
         return 1;
     }
     int result = 0;

@@ -418,32 +418,48 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
     }
 }
 
-// Warnings asked for with "-w": input that kavelon reads, but that is
-// probably not what its writer meant. None of them changes the result.
+// Warnings of input that kavelon reads, but that is probably not what its
+// writer meant. None of them changes the result. An element it does not
+// know inside a design_activity, output or constraint, and a repeated name
+// or data, are told in every run, with the line: the element may be a
+// dependency, misspelt, that is lost otherwise. The others are asked for
+// with "-w".
 
 // Whether `element` means something inside a child of the root of `kind`.
+// A duration belongs to the plan of an activity.
 bool known_element(const char *kind, const XMLENTITY *element) {
     const bool consumer = same(kind, "design_activity") || same(kind, "output");
     if (same(element->name, "name")) return consumer;
     if (same(element->name, "data")) return !same(kind, "output");
+    if (same(element->name, "duration")) return same(kind, "design_activity");
     return consumer && kavelon_dependency_code(element->name) != DEP_NONE;
 }
 
 // Unknown, repeated and empty elements inside one design_activity, output
-// or constraint, and an activity that needs its own data item.
+// or constraint, and an activity that needs its own data item; `all` adds
+// the warnings of "-w" to those of every run.
 void warn_suspicious_children(const char *kind, int index, const char *name, const char *own_data,
-                              const XMLENTITY *parent) {
+                              const XMLENTITY *parent, bool all) {
     int names = 0;
     int datas = 0;
+    int32_t last_name_line = 0;
+    int32_t last_data_line = 0;
     for (const XMLENTITY *e = parent->child; e != nullptr; e = e->next) {
         if (e->type != XMLENTITY_ELEMENT) continue;
         if (!known_element(kind, e)) {
-            std::fprintf(stderr, " *** WARNING: %s %d (%s) holds unknown element (%s); ignored\n", kind,
-                         index, xmlnulltext(name), xmlnulltext(e->name));
+            std::fprintf(stderr, " *** WARNING: %s %d (%s) holds unknown element (%s) on line %d; ignored\n", kind,
+                         index, xmlnulltext(name), xmlnulltext(e->name), static_cast<int>(e->line));
             continue;
         }
-        if (same(e->name, "name")) names++;
-        if (same(e->name, "data")) datas++;
+        if (same(e->name, "name")) {
+            names++;
+            last_name_line = e->line;
+        }
+        if (same(e->name, "data")) {
+            datas++;
+            last_data_line = e->line;
+        }
+        if (!all) continue;
         if (kavelon_dependency_code(e->name) == DEP_NONE && e->text != nullptr && e->text[0] == '\0') {
             std::fprintf(stderr, " *** WARNING: %s %d (%s) has an empty (%s)\n", kind, index,
                          xmlnulltext(name), e->name);
@@ -454,30 +470,30 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
         }
     }
     if (names > 1) {
-        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (name) elements; the last one counts\n",
-                     kind, index, xmlnulltext(name), names);
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (name) elements; the last one counts, on line %d\n",
+                     kind, index, xmlnulltext(name), names, static_cast<int>(last_name_line));
     }
     if (datas > 1) {
-        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (data) elements; the last one counts\n",
-                     kind, index, xmlnulltext(name), datas);
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (data) elements; the last one counts, on line %d\n",
+                     kind, index, xmlnulltext(name), datas, static_cast<int>(last_data_line));
     }
 }
 
-void warn_suspicious_elements(const KAVELON *dt) {
+void warn_suspicious_elements(const KAVELON *dt, bool all) {
     int activity = 0;
     int output = 0;
     int constraint = 0;
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (same(c->name, "design_activity")) {
             warn_suspicious_children("design_activity", activity, dt->design_activity_name[activity],
-                                     dt->design_data_name[activity], c);
+                                     dt->design_data_name[activity], c, all);
             activity++;
         } else if (same(c->name, "output")) {
-            warn_suspicious_children("output", output, dt->output_name[output], nullptr, c);
+            warn_suspicious_children("output", output, dt->output_name[output], nullptr, c, all);
             output++;
         } else if (same(c->name, "constraint")) {
             warn_suspicious_children("constraint", constraint, dt->constraint_name[constraint], nullptr,
-                                     c);
+                                     c, all);
             constraint++;
         }
     }
@@ -570,8 +586,8 @@ int build_model(KAVELON *dt) {
     enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
                           dt->design_activity_name, &result);
     enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
+    warn_suspicious_elements(dt, dt->warnings == 1);
     if (dt->warnings == 1) {
-        warn_suspicious_elements(dt);
         warn_same_activity_names(dt);
         warn_unused_constraints(dt);
         warn_after_root(dt);

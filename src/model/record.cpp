@@ -10,11 +10,14 @@
 
 namespace {
 
-// Copies at most the first 20 bytes of a name, so that long names fit their
-// column; a name that is none shows as "(null)" like a missing row.
+// Copies at most the first 20 bytes of a name, cut at the end of a UTF-8
+// character, so that long names fit their column; a name that is none shows
+// as "(null)" like a missing row.
 void cut_name(char (&buf)[21], const char *name) {
-    std::strncpy(buf, xmlnulltext(name), 20);
-    buf[20] = '\0';
+    const char *text = xmlnulltext(name);
+    const size_t length = xmlutf8cut(text, 20);
+    std::memcpy(buf, text, length);
+    buf[length] = '\0';
 }
 
 // A zero-filled block, or none after the given out-of-memory message.

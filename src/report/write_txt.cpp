@@ -8,10 +8,12 @@
 
 namespace {
 
-// The table shows at most the first 20 bytes of a name.
+// The table shows at most the first 20 bytes of a name, cut at the end of
+// a character so that the report stays UTF-8; the field stays 20 bytes wide.
 void cut_name(char (&buf)[21], const char *name) {
-    std::strncpy(buf, name, 20);
-    buf[20] = '\0';
+    const size_t length = xmlutf8cut(name, 20);
+    std::memcpy(buf, name, length);
+    buf[length] = '\0';
 }
 
 void write_header(const KAVELON *dt, FILE *out, const char *stamp) {

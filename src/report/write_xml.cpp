@@ -1,12 +1,37 @@
 // The XML report: header values, the blocks with their activities, the
-// outputs and the constraints. Texts are written exactly as stored.
+// outputs and the constraints. Texts are written as stored, but for what
+// would make the document ill-formed: a '&' that begins no reference, a
+// '<', the '>' of "]]>", bytes that are not UTF-8 and control characters
+// XML does not allow (see xmlescapetext). A name written with references
+// keeps them.
 #include <cstring>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "report/report.h"
 
 namespace {
+
+// A name as the document holds it.
+std::string xml_text(const char *s) {
+    const char *text = xmlnulltext(s);
+    std::string out(xmlescapetext(text, nullptr), '\0');
+    xmlescapetext(text, &out[0]);
+    return out;
+}
+
+// Puts a name as the document holds it; most names need nothing done.
+void put_xml_text(KAVTEXT *row, const char *s) {
+    const char *text = xmlnulltext(s);
+    const size_t length = std::strlen(text);
+    if (xmlescapetext(text, nullptr) == length) {
+        kavelon_put_text(row, text, length);
+    } else {
+        const std::string escaped = xml_text(text);
+        kavelon_put_text(row, escaped.data(), escaped.size());
+    }
+}
 
 // The names of a matrix's columns copied side by side, each with its
 // length: a large model's dependencies name its data items in random order,
@@ -28,8 +53,8 @@ void collect_names(ColumnNames &names, char *const *table, int32_t count) {
         names.start.push_back(0);
         for (int32_t j = 0; j < count; j++) {
             if (j + 8 < count && table[j + 8] != nullptr) __builtin_prefetch(table[j + 8]);
-            const char *name = xmlnulltext(table[j]);
-            names.text.insert(names.text.end(), name, name + std::strlen(name));
+            const std::string name = xml_text(table[j]);
+            names.text.insert(names.text.end(), name.begin(), name.end());
             names.start.push_back(names.text.size());
         }
     } catch (const std::bad_alloc &) {
@@ -41,8 +66,7 @@ void collect_names(ColumnNames &names, char *const *table, int32_t count) {
 void row_put_name(KAVTEXT *row, const ColumnNames &names, int32_t j) {
     const auto at = static_cast<size_t>(j);
     if (names.start.empty()) {
-        const char *name = xmlnulltext(names.table[j]);
-        kavelon_put_text(row, name, std::strlen(name));
+        put_xml_text(row, names.table[j]);
     } else {
         kavelon_put_text(row, names.text.data() + names.start[at], names.start[at + 1] - names.start[at]);
     }
@@ -106,11 +130,14 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     std::fprintf(out, "<kavelon>\n");
     std::fprintf(out, "<kavelon_version>%s</kavelon_version>\n", KAVELON_VERSION);
     std::fprintf(out, "<kavelon_version_date>%s</kavelon_version_date>\n", KAVELON_VERSION_DATE);
-    if (dt->xml_filename != nullptr) std::fprintf(out, "<xml_filename>%s</xml_filename>\n", dt->xml_filename);
-    if (dt->name != nullptr) std::fprintf(out, "<name>%s</name>\n", dt->name);
-    if (dt->version != nullptr) std::fprintf(out, "<version>%s</version>\n", dt->version);
-    if (dt->version_date != nullptr) std::fprintf(out, "<version_date>%s</version_date>\n", dt->version_date);
-    if (dt->study_name != nullptr) std::fprintf(out, "<study_name>%s</study_name>\n", dt->study_name);
+    if (dt->xml_filename != nullptr)
+        std::fprintf(out, "<xml_filename>%s</xml_filename>\n", xml_text(dt->xml_filename).c_str());
+    if (dt->name != nullptr) std::fprintf(out, "<name>%s</name>\n", xml_text(dt->name).c_str());
+    if (dt->version != nullptr) std::fprintf(out, "<version>%s</version>\n", xml_text(dt->version).c_str());
+    if (dt->version_date != nullptr)
+        std::fprintf(out, "<version_date>%s</version_date>\n", xml_text(dt->version_date).c_str());
+    if (dt->study_name != nullptr)
+        std::fprintf(out, "<study_name>%s</study_name>\n", xml_text(dt->study_name).c_str());
     // An unknown time leaves the element out; the stamp goes in without its newline.
     if (stamp != nullptr) {
         std::fprintf(out, "<file_creation_time>%s</file_creation_time>\n", kavelon_stamp_text(stamp).c_str());
@@ -165,7 +192,8 @@ void write_sequence(const KAVELON *dt, FILE *out, int first, int end) {
             std::fprintf(out,
                          "<assumed_input>\n<activity>%s</activity>\n<data>%s</data>\n<kind>%s</kind>\n"
                          "<distance>%d</distance>\n</assumed_input>\n",
-                         dt->design_activity_name[i], dt->design_data_name[j], kind, j - i);
+                         xml_text(dt->design_activity_name[i]).c_str(), xml_text(dt->design_data_name[j]).c_str(),
+                         kind, j - i);
         }
     }
     std::fprintf(out, "</sequence>\n");
@@ -205,9 +233,9 @@ void write_activity(const KAVELON *dt, FILE *out, const DependencyNames &names, 
     KAVTEXT row;
     kavelon_start_text(&row, out);
     kavelon_put_string(&row, "<design_activity>\n<name>");
-    kavelon_put_string(&row, xmlnulltext(dt->design_activity_name[i]));
+    put_xml_text(&row, dt->design_activity_name[i]);
     kavelon_put_string(&row, "</name>\n<data>");
-    kavelon_put_string(&row, xmlnulltext(dt->design_data_name[i]));
+    put_xml_text(&row, dt->design_data_name[i]);
     kavelon_put_string(&row, "</data>\n");
     write_dependencies(dt, &row, names, dt->P[i], dt->Q[i]);
     kavelon_put_string(&row, "</design_activity>\n");
@@ -228,7 +256,7 @@ void write_blocks(const KAVELON *dt, FILE *out, const DependencyNames &names) {
 void write_outputs(const KAVELON *dt, FILE *out, const DependencyNames &names) {
     for (int k = 0; k < dt->nR; k++) {
         std::fprintf(out, "<output>\n");
-        std::fprintf(out, "<name>%s</name>\n", dt->output_name[k]);
+        std::fprintf(out, "<name>%s</name>\n", xml_text(dt->output_name[k]).c_str());
         KAVTEXT row;
         kavelon_start_text(&row, out);
         write_dependencies(dt, &row, names, dt->R[k], dt->T[k]);
@@ -239,7 +267,7 @@ void write_outputs(const KAVELON *dt, FILE *out, const DependencyNames &names) {
 
 void write_constraints(const KAVELON *dt, FILE *out) {
     for (int m = 0; m < dt->nQ; m++) {
-        std::fprintf(out, "<constraint>\n<data>%s</data>\n</constraint>\n", dt->constraint_name[m]);
+        std::fprintf(out, "<constraint>\n<data>%s</data>\n</constraint>\n", xml_text(dt->constraint_name[m]).c_str());
     }
 }
 

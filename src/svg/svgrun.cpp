@@ -1,5 +1,7 @@
 // Run control of kavelon-svg: the command line, reading the report, and
 // writing the picture to standard output or to the "-o" file.
+#include <cerrno>
+#include <cstring>
 #include <new>
 
 #include "svg/svg.h"
@@ -29,7 +31,7 @@ int draw_report(const char *report_file, const char *output_file, const char *so
     if (report_file != nullptr) {
         files->in = std::fopen(report_file, "r");
         if (files->in == nullptr) {
-            std::fprintf(stderr, "kavelon-svg: cannot open report (%s)\n", source);
+            std::fprintf(stderr, "kavelon-svg: cannot open report (%s): %s\n", source, std::strerror(errno));
             return 1;
         }
     }
@@ -60,7 +62,7 @@ int draw_report(const char *report_file, const char *output_file, const char *so
     if (output_file != nullptr) {
         files->out = std::fopen(output_file, "w");
         if (files->out == nullptr) {
-            std::fprintf(stderr, "kavelon-svg: cannot open output file (%s)\n", output_file);
+            std::fprintf(stderr, "kavelon-svg: cannot open output file (%s): %s\n", output_file, std::strerror(errno));
             return 1;
         }
     }
@@ -81,14 +83,45 @@ int draw_report(const char *report_file, const char *output_file, const char *so
     return 0;
 }
 
+const char kSvgUsage[] =
+    "Usage: kavelon-svg [REPORT.xml] [-oFILE]\n"
+    "  REPORT.xml      a report kavelon wrote with -fXML; standard input when none\n"
+    "                  is named, or when it is -\n"
+    "  -oFILE          write the picture to FILE instead of standard output\n"
+    "  -h, --help      this text\n"
+    "  --version       the version line\n";
+
+// "-h", "--help" and "--version" answer at once, as in kavelon.
+bool answer_help(int argc, char **argv) {
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "-h") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            std::fputs(kSvgUsage, stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fprintf(stdout, "kavelon-svg %s of %s\n", KAVELON_VERSION, KAVELON_VERSION_DATE);
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int kavelon_svg_main(int argc, char **argv) {
     const char *report_file = nullptr;
     const char *output_file = nullptr;
+    if (answer_help(argc, argv)) return 0;
     for (int i = 1; i < argc; i++) {
         const char *arg = argv[i];
-        if (arg[0] != '-') {
+        if (std::strcmp(arg, "-") == 0) {
+            // Standard input, named as such.
+            if (report_file != nullptr) {
+                std::fprintf(stderr, "kavelon-svg: more than one report named (%s) (%s)\n", report_file, arg);
+                return 1;
+            }
+            report_file = arg;
+        } else if (arg[0] != '-') {
             if (report_file != nullptr) {
                 std::fprintf(stderr, "kavelon-svg: more than one report named (%s) (%s)\n", report_file, arg);
                 return 1;
@@ -96,6 +129,10 @@ int kavelon_svg_main(int argc, char **argv) {
             report_file = arg;
         } else if (arg[1] == 'o') {
             output_file = arg + 2;  // glued to the option, as in kavelon: "-omatrix.svg"
+            if (output_file[0] == '\0') {
+                std::fprintf(stderr, "kavelon-svg: no file name after -o (%s); write -oFILE\n", arg);
+                return 1;
+            }
         } else {
             std::fprintf(stderr,
                          "kavelon-svg: unknown argument (%s); usage: kavelon-svg [REPORT.xml] [-oFILE]\n",
@@ -103,6 +140,7 @@ int kavelon_svg_main(int argc, char **argv) {
             return 1;
         }
     }
+    if (report_file != nullptr && std::strcmp(report_file, "-") == 0) report_file = nullptr;
     const char *source = report_file != nullptr ? report_file : "standard input";
     // Every step from the report's records to the picture's texts takes its
     // memory as it goes; wherever it runs out, the run ends here with a

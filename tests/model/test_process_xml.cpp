@@ -134,15 +134,23 @@ TEST(ProcessXml, NothingToBuildAndTheLastHeaderValueCounts) {
 
 TEST(ProcessXml, IgnoresWhatTheVocabularyDoesNotKnowBelowTheRoot) {
     // Attributes are no children, whatever they are called; entities after
-    // the root are not part of the document's model.
+    // the root are not part of the document's model. Unknown elements are
+    // told, as they may be dependencies misspelt; a duration is known.
     Build b(
         "<design_process><design_activity name=\"attribute\"><name>a</name><data>x</data>"
-        "<Strong>nowhere</Strong><strong>c</strong><strongly>nowhere</strongly></design_activity>"
+        "<Strong>nowhere</Strong><strong>c</strong><strongly>nowhere</strongly><duration>5</duration>"
+        "</design_activity>"
         "<output><data>x</data><name>o</name><note>y</note></output>"
         "<constraint><name>n</name><data>c</data><icd>x</icd></constraint></design_process>"
         "<design_process><design_activity><name>later</name><data>y</data></design_activity></design_process>");
     EXPECT_EQ(b.result, 0);
-    EXPECT_EQ(b.err, "");
+    EXPECT_EQ(b.err,
+              " *** WARNING: design_activity 0 (a) holds unknown element (Strong) on line 1; ignored\n"
+              " *** WARNING: design_activity 0 (a) holds unknown element (strongly) on line 1; ignored\n"
+              " *** WARNING: output 0 (o) holds unknown element (data) on line 1; ignored\n"
+              " *** WARNING: output 0 (o) holds unknown element (note) on line 1; ignored\n"
+              " *** WARNING: constraint 0 (c) holds unknown element (name) on line 1; ignored\n"
+              " *** WARNING: constraint 0 (c) holds unknown element (icd) on line 1; ignored\n");
     EXPECT_EQ(b.dt.n, 1);
     EXPECT_STREQ(b.dt.design_activity_name[0], "a");
     EXPECT_STREQ(b.dt.output_name[0], "o");
