@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "plan/plan_report.h"
 
 namespace {
 
@@ -418,12 +419,42 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
     }
 }
 
+// With "-p": each activity's duration, the text of its last duration
+// element (1 when it has none). A value that is not a plain non-negative
+// decimal number is a naming error that names the activity. Without "-p"
+// the elements are not read, so a run that makes no plan is not stopped by
+// them.
+void read_activity_durations(KAVELON *dt, const RootChildren &children, int *result) {
+    if (dt->plan == 0) return;
+    dt->activity_duration = static_cast<double *>(std::malloc(static_cast<size_t>(dt->n) * sizeof(double)));
+    if (dt->activity_duration == nullptr) {
+        std::fputs(" *** ERROR: Out of memory for the durations\n", stderr);
+        *result = 1;
+        return;
+    }
+    int i = 0;
+    for (const XMLENTITY *c : children.activity) {
+        dt->activity_duration[i] = 1.0;
+        const XMLENTITY *last = nullptr;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next)
+            if (same(e->name, "duration")) last = e;
+        if (last != nullptr && kavelon_read_plan_number(last->text, &dt->activity_duration[i]) != 0) {
+            std::fprintf(stderr, "*** ERROR: For design_activity (%s) invalid (duration) value (%s)\n",
+                         xmlnulltext(dt->design_activity_name[i]), xmlnulltext(last->text));
+            *result = 1;
+        }
+        i++;
+    }
+}
+
 // Warnings asked for with "-w": input that kavelon reads, but that is
 // probably not what its writer meant. None of them changes the result.
 
-// Whether `element` means something inside a child of the root of `kind`.
-bool known_element(const char *kind, const XMLENTITY *element) {
+// Whether `element` means something inside a child of the root of `kind`;
+// a duration does in an activity of a run that makes a plan, which reads it.
+bool known_element(const char *kind, const XMLENTITY *element, bool durations) {
     const bool consumer = same(kind, "design_activity") || same(kind, "output");
+    if (same(element->name, "duration")) return durations && same(kind, "design_activity");
     if (same(element->name, "name")) return consumer;
     if (same(element->name, "data")) return !same(kind, "output");
     return consumer && kavelon_dependency_code(element->name) != DEP_NONE;
@@ -432,18 +463,20 @@ bool known_element(const char *kind, const XMLENTITY *element) {
 // Unknown, repeated and empty elements inside one design_activity, output
 // or constraint, and an activity that needs its own data item.
 void warn_suspicious_children(const char *kind, int index, const char *name, const char *own_data,
-                              const XMLENTITY *parent) {
+                              const XMLENTITY *parent, bool durations) {
     int names = 0;
     int datas = 0;
+    int duration_count = 0;
     for (const XMLENTITY *e = parent->child; e != nullptr; e = e->next) {
         if (e->type != XMLENTITY_ELEMENT) continue;
-        if (!known_element(kind, e)) {
+        if (!known_element(kind, e, durations)) {
             std::fprintf(stderr, " *** WARNING: %s %d (%s) holds unknown element (%s); ignored\n", kind,
                          index, xmlnulltext(name), xmlnulltext(e->name));
             continue;
         }
         if (same(e->name, "name")) names++;
         if (same(e->name, "data")) datas++;
+        if (same(e->name, "duration")) duration_count++;
         if (kavelon_dependency_code(e->name) == DEP_NONE && e->text != nullptr && e->text[0] == '\0') {
             std::fprintf(stderr, " *** WARNING: %s %d (%s) has an empty (%s)\n", kind, index,
                          xmlnulltext(name), e->name);
@@ -461,6 +494,10 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
         std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (data) elements; the last one counts\n",
                      kind, index, xmlnulltext(name), datas);
     }
+    if (duration_count > 1) {
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (duration) elements; the last one counts\n",
+                     kind, index, xmlnulltext(name), duration_count);
+    }
 }
 
 void warn_suspicious_elements(const KAVELON *dt) {
@@ -470,14 +507,14 @@ void warn_suspicious_elements(const KAVELON *dt) {
     for (const XMLENTITY *c = dt->root->child; c != nullptr; c = c->next) {
         if (same(c->name, "design_activity")) {
             warn_suspicious_children("design_activity", activity, dt->design_activity_name[activity],
-                                     dt->design_data_name[activity], c);
+                                     dt->design_data_name[activity], c, dt->plan != 0);
             activity++;
         } else if (same(c->name, "output")) {
-            warn_suspicious_children("output", output, dt->output_name[output], nullptr, c);
+            warn_suspicious_children("output", output, dt->output_name[output], nullptr, c, false);
             output++;
         } else if (same(c->name, "constraint")) {
             warn_suspicious_children("constraint", constraint, dt->constraint_name[constraint], nullptr,
-                                     c);
+                                     c, false);
             constraint++;
         }
     }
@@ -570,6 +607,7 @@ int build_model(KAVELON *dt) {
     enter_dependencies_of(dt, index, "design_activity", children.activity, dt->P, dt->Q,
                           dt->design_activity_name, &result);
     enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
+    read_activity_durations(dt, children, &result);
     if (dt->warnings == 1) {
         warn_suspicious_elements(dt);
         warn_same_activity_names(dt);
