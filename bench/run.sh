@@ -19,6 +19,9 @@
 #   5. whole runs with and without sequencing inside blocks ("-s",
 #      "-sDIST") on the realistic 10,000 model, and the sequencing benchmark
 #      (exact method and heuristic on random coupled blocks);
+#   5b. whole runs with and without the plan ("-p", "-s -p") on the same
+#      model with a duration for every activity, and the plan benchmark
+#      (the plan stage alone at 10,000 and 1,000,000 activities);
 #   6. the time of the fast ordering stages alone (Google Benchmark).
 #
 #   bench/run.sh               everything above (sizes 1000 3000 10000 in 4)
@@ -259,6 +262,33 @@ for option in none -s -sDIST; do
 done
 echo
 "$build/bench/kavelon_bench_sequence" "${ROUNDS:-20}"
+
+echo
+echo "5b. The plan: whole runs on the realistic model of 10,000 activities with a duration each (XML):"
+printf '%-16s %9s %9s %9s\n' option wall_s cpu_s peak_MB
+input=$(input_of realistic 10000)
+timed="$work/realistic-10000-durations.xml"
+# Durations of 0 to 20 in tenths, the same for every run.
+awk 'BEGIN { srand(7) } { line = $0; out = ""
+       while ((i = index(line, "<design_activity>")) > 0) {
+           out = out substr(line, 1, i + 16) "<duration>" int(rand() * 201) / 10 "</duration>"
+           line = substr(line, i + 17) }
+       print out line }' "$input" > "$timed"
+for option in none -p "-s -p"; do
+    extra=()
+    [ "$option" = none ] || read -r -a extra <<< "$option"
+    times=() cpus=() peak=0
+    for ((r = 0; r < runs; r++)); do
+        read -r t m c < <(one_run "$timed" XML "${extra[@]}")
+        times+=("$t")
+        cpus+=("$c")
+        (( m > peak )) && peak=$m
+    done
+    printf '%-16s %9.3f %9.2f %9.1f\n' "$option" "$(printf '%s\n' "${times[@]}" | median)" \
+        "$(printf '%s\n' "${cpus[@]}" | median)" "$(awk -v k="$peak" 'BEGIN{print k/1024}')"
+done
+echo
+"$build/bench/kavelon_bench_plan" "${ROUNDS:-5}"
 
 echo
 echo "6. Ordering stages alone (identify blocks, sort, predecessors), fast path:"

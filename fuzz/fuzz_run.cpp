@@ -75,6 +75,7 @@ void copy_table(const T *from, T *to, int count) {
 KAVELON copy_model(const KAVELON &dt) {
     KAVELON copy = dt;
     copy.debug = 0;  // no creation trace
+    copy.activity_duration = nullptr;  // the original's, released with it
     const size_t activity_cells = std::max(cells_of(dt.P, dt.n), cells_of(dt.Q, dt.n));
     const size_t output_cells = std::max(cells_of(dt.R, dt.nR), cells_of(dt.T, dt.nR));
     if (kavelon_create_tables(&copy, activity_cells, output_cells) != 0) std::abort();
@@ -286,9 +287,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     char format[] = "-fXML";
     char output[] = "-o/dev/null";
     char warnings[] = "-w";
+    char plan[] = "-p";
     char transpose[] = "-t";
-    char *argv[] = {program, input_path, debug, format, output, warnings, transpose, nullptr};
-    const int argc = KAVELON_FUZZ_RUN_CSV && size % 2 == 1 ? 7 : 6;
+    char *argv[] = {program, input_path, debug, format, output, warnings, plan, transpose, nullptr};
+    const int argc = KAVELON_FUZZ_RUN_CSV && size % 2 == 1 ? 8 : 7;
     if (kavelon_process_command_line(&dt, argc, argv) != 0) std::abort();
 
     if (kavelon_read_xml_file(&dt) == 0) {
@@ -304,6 +306,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 compare_orderings(dt, fast);
                 check_sequencing(dt, fast,
                                  size % 2 == 0 ? KAVELON_SEQUENCE_INPUTS : KAVELON_SEQUENCE_DISTANCE);
+                if (kavelon_plan_blocks(&dt) != 0) std::abort();
                 kavelon_write_txt(&dt, sink);
                 kavelon_write_csv(&dt, sink);
                 kavelon_write_dsm(&dt, sink);

@@ -5,12 +5,15 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "driver/driver.h"
 #include "input/input.h"
 #include "model/model.h"
 #include "ordering/ordering.h"
 #include "sequence/sequence.h"
+#include "plan/plan_report.h"
+#include "plan/what_if.h"
 #include "report/report.h"
 #include "xml/xmlentity.h"
 
@@ -36,7 +39,7 @@ const char kUsage[] =
     "  -sTIME=SECONDS  time limit of the integer program for each block\n"
     "  -p              plan: levels, all predecessors, durations, critical path\n"
     "  -pITER=F        the plan's iteration factor\n"
-    "  -xW, -xI        what-if: weak, or ICD, dependencies count as strong\n"
+    "  -xW, -xI, -xWI  what-if: weak, ICD, or both, dependencies count as strong\n"
     "  -iSHEET=NAME    the sheet of an .xlsx input to read\n"
     "  -iSEP=X         the separator of a CSV input: one character, or TAB\n"
     "  -iMIN=V         the least number that counts as a mark in a matrix input\n"
@@ -176,6 +179,38 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
                              arg);
                 return 1;
             }
+        } else if (option == 'p') {
+            // "-p" makes the plan; "-pITER=F" with F passes over each coupled block.
+            if (std::strncmp(value, "ITER=", 5) == 0) {
+                double factor = 0.0;
+                if (kavelon_read_plan_number(value + 5, &factor) != 0 || !(factor > 0.0)) {
+                    std::fprintf(stderr, " ***ERROR: Invalid Iteration Factor on command line (%s): a number above 0, as in -pITER=2\n", arg);
+                    return 1;
+                }
+                dt->iteration_factor = factor;
+            } else if (value[0] != '\0') {
+                std::fprintf(stderr, " ***ERROR: Unknown Plan Option on command line (%s); valid are -p and -pITER=F\n", arg);
+                return 1;
+            }
+            dt->plan = 1;
+        } else if (option == 'x') {
+            // "-xW", "-xI", "-xWI": weak, ICD or both count as strong.
+            int32_t what_if = KAVELON_WHATIF_NONE;
+            for (const char *v = value; *v != '\0'; v++) {
+                if (*v == 'W') {
+                    what_if |= KAVELON_WHATIF_WEAK;
+                } else if (*v == 'I') {
+                    what_if |= KAVELON_WHATIF_ICD;
+                } else {
+                    what_if = KAVELON_WHATIF_NONE;
+                    break;
+                }
+            }
+            if (what_if == KAVELON_WHATIF_NONE) {
+                std::fprintf(stderr, " ***ERROR: Unknown What-if Variant on command line (%s); valid are -xW, -xI and -xWI\n", arg);
+                return 1;
+            }
+            dt->what_if = what_if;
         } else {
             // Four stars and "ERRROR" as spelt: fixed wording that callers rely on.
             std::fprintf(stderr, " ****ERRROR: unknown argument (%s); kavelon -h lists the valid ones\n", arg);
@@ -267,6 +302,13 @@ int kavelon_main(int argc, char **argv) {
     if (kavelon_read_xml_file(&dt) != 0) return stage_failed(" ***ERROR: kavelon_read_xml_file()\n");
     if (kavelon_debug_on(&dt)) kavelon_write_debug_xml(&dt);
     if (kavelon_process_xml(&dt) != 0) return stage_failed(" ***ERROR: kavelon_process_xml()\n");
+    // A what-if variant orders the process with its dependencies made
+    // strong; the reports get them back as the input gives them.
+    std::vector<KAVPROMOTED> promoted;
+    if (dt.what_if != KAVELON_WHATIF_NONE && kavelon_promote_what_if(&dt, dt.what_if, &promoted) != 0) {
+        std::fputs(" *** ERROR: Out of memory for the what-if variant\n", stderr);
+        return stage_failed(" ***ERROR: kavelon_promote_what_if()\n");
+    }
     // The debug trace shows every step of the block search, so only a debug
     // run takes the step-by-step operations; otherwise the fast ones give the
     // same result.
@@ -283,6 +325,11 @@ int kavelon_main(int argc, char **argv) {
         return stage_failed(" ***ERROR: kavelon_identify_predecessor_blocks()\n");
     if (kavelon_debug_on(&dt)) kavelon_print_state(&dt, stdout);
     if (kavelon_sequence_blocks(&dt) != 0) return stage_failed(" ***ERROR: kavelon_sequence_blocks()\n");
+    if (kavelon_restore_what_if(&dt, promoted) != 0) {
+        std::fputs(" *** ERROR: Out of memory for the what-if variant\n", stderr);
+        return stage_failed(" ***ERROR: kavelon_restore_what_if()\n");
+    }
+    if (kavelon_plan_blocks(&dt) != 0) return stage_failed(" ***ERROR: kavelon_plan_blocks()\n");
     if (kavelon_write_output_file(&dt) != 0)
         return stage_failed(" ***ERROR: kavelon_write_output_file()\n");
     return 0;

@@ -318,7 +318,8 @@ enum class Extra { none, activity, passed_over, constraint };
 
 Extra extra_column(const std::string &label) {
     if (label == kavelon_dsm_activity_label) return Extra::activity;
-    if (label == kavelon_dsm_block_label || label == kavelon_dsm_predecessor_label) return Extra::passed_over;
+    if (label == kavelon_dsm_block_label || label == kavelon_dsm_predecessor_label || label == kavelon_dsm_level_label)
+        return Extra::passed_over;
     if (labelled(label, kavelon_dsm_constraint_prefix)) return Extra::constraint;
     return Extra::none;
 }

@@ -12,13 +12,15 @@
 #include "model/record.h"
 
 // The labels of the "-fDSM" table beyond its square part: columns for the
-// activity's name, its block and predecessor block, one column per
+// activity's name, its block and predecessor block (and with a plan the
+// block's level), one column per
 // constraint and one row per output, the last two followed by the name. The
 // DSM writer puts them and the CSV reader recognises them, so that the table
 // reads back as the model it shows.
 inline constexpr char kavelon_dsm_activity_label[] = "Activity";
 inline constexpr char kavelon_dsm_block_label[] = "Block";
 inline constexpr char kavelon_dsm_predecessor_label[] = "Predecessor block";
+inline constexpr char kavelon_dsm_level_label[] = "Level";  // with a plan only
 inline constexpr char kavelon_dsm_constraint_prefix[] = "Constraint: ";
 inline constexpr char kavelon_dsm_output_prefix[] = "Output: ";
 

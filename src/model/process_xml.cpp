@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "model/model.h"
+#include "plan/plan_report.h"
 
 namespace {
 
@@ -418,6 +419,34 @@ void enter_dependencies_of(KAVELON *dt, const ModelIndex &index, const char *kin
     }
 }
 
+// With "-p": each activity's duration, the text of its last duration
+// element (1 when it has none). A value that is not a plain non-negative
+// decimal number is a naming error that names the activity. Without "-p"
+// the elements are not read, so a run that makes no plan is not stopped by
+// them.
+void read_activity_durations(KAVELON *dt, const RootChildren &children, int *result) {
+    if (dt->plan == 0) return;
+    dt->activity_duration = static_cast<double *>(std::malloc(static_cast<size_t>(dt->n) * sizeof(double)));
+    if (dt->activity_duration == nullptr) {
+        std::fputs(" *** ERROR: Out of memory for the durations\n", stderr);
+        *result = 1;
+        return;
+    }
+    int i = 0;
+    for (const XMLENTITY *c : children.activity) {
+        dt->activity_duration[i] = 1.0;
+        const XMLENTITY *last = nullptr;
+        for (const XMLENTITY *e = c->child; e != nullptr; e = e->next)
+            if (same(e->name, "duration")) last = e;
+        if (last != nullptr && kavelon_read_plan_number(last->text, &dt->activity_duration[i]) != 0) {
+            std::fprintf(stderr, "*** ERROR: For design_activity (%s) invalid (duration) value (%s)\n",
+                         xmlnulltext(dt->design_activity_name[i]), xmlnulltext(last->text));
+            *result = 1;
+        }
+        i++;
+    }
+}
+
 // Warnings of input that kavelon reads, but that is probably not what its
 // writer meant. None of them changes the result. An element it does not
 // know inside a design_activity, output or constraint, and a repeated name
@@ -444,6 +473,8 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
     int datas = 0;
     int32_t last_name_line = 0;
     int32_t last_data_line = 0;
+    int durations = 0;
+    int32_t last_duration_line = 0;
     for (const XMLENTITY *e = parent->child; e != nullptr; e = e->next) {
         if (e->type != XMLENTITY_ELEMENT) continue;
         if (!known_element(kind, e)) {
@@ -458,6 +489,10 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
         if (same(e->name, "data")) {
             datas++;
             last_data_line = e->line;
+        }
+        if (same(e->name, "duration")) {
+            durations++;
+            last_duration_line = e->line;
         }
         if (!all) continue;
         if (kavelon_dependency_code(e->name) == DEP_NONE && e->text != nullptr && e->text[0] == '\0') {
@@ -476,6 +511,10 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
     if (datas > 1) {
         std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (data) elements; the last one counts, on line %d\n",
                      kind, index, xmlnulltext(name), datas, static_cast<int>(last_data_line));
+    }
+    if (durations > 1) {
+        std::fprintf(stderr, " *** WARNING: %s %d (%s) holds %d (duration) elements; the last one counts, on line %d\n",
+                     kind, index, xmlnulltext(name), durations, static_cast<int>(last_duration_line));
     }
 }
 
@@ -587,6 +626,7 @@ int build_model(KAVELON *dt) {
                           dt->design_activity_name, &result);
     enter_dependencies_of(dt, index, "output", children.output, dt->R, dt->T, dt->output_name, &result);
     warn_suspicious_elements(dt, dt->warnings == 1);
+    read_activity_durations(dt, children, &result);
     if (dt->warnings == 1) {
         warn_same_activity_names(dt);
         warn_unused_constraints(dt);

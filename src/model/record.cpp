@@ -236,6 +236,7 @@ void kavelon_release_tables(KAVELON *dt) {
     std::free(dt->d);
     std::free(dt->P_cells);
     std::free(dt->states);
+    std::free(dt->activity_duration);
     std::free(dt->Q);
     std::free(dt->constraint_name);
     std::free(dt->Q_cells);
@@ -251,6 +252,7 @@ void kavelon_release_tables(KAVELON *dt) {
     dt->P_cells = dt->Q_cells = dt->R_cells = dt->T_cells = nullptr;
     dt->d = nullptr;
     dt->states = nullptr;
+    dt->activity_duration = nullptr;
 }
 
 void kavelon_close_row(KAVROW *rows, int32_t r, int32_t count) {

@@ -206,6 +206,13 @@ struct KAVELON {
     BLOCKSEQ *block_sequence;      // nblock results once sequenced, else nullptr
     int32_t sequence_seconds;      // with sequence_seconds_given, the "-sTIME=" limit
     int32_t sequence_seconds_given;  // 0: the default limit of the integer program
+    int32_t plan;                  // 1 with "-p": levels, times and the critical path
+    double iteration_factor;       // passes over a coupled block, from "-pITER="; 0 for 1
+    int32_t what_if;               // KAVELON_WHATIF_* bits, from "-x": what counts as strong
+    // With "-p": the duration of each activity in input order, so that entry
+    // k belongs to the activity whose state is states[k] wherever it stands.
+    double *activity_duration;
+    struct KAVPLAN *block_plan;    // the plan once made, else nullptr
 };
 
 // The debug switch ("-d"): the one test of it, so that every module reads

@@ -210,6 +210,34 @@ int kavelon_make_plan(const KAVELON *dt, const double *duration, double iteratio
     return 0;
 }
 
+int kavelon_plan_blocks(KAVELON *dt) {
+    if (dt->plan == 0) return 0;
+    KAVPLAN *plan = new (std::nothrow) KAVPLAN{};
+    std::vector<double> duration;
+    bool made = plan != nullptr;
+    try {
+        if (made && dt->activity_duration != nullptr) {
+            // The durations are kept in input order, which the states keep.
+            duration.resize(static_cast<size_t>(dt->n));
+            for (int32_t i = 0; i < dt->n; i++)
+                duration[static_cast<size_t>(i)] = dt->activity_duration[dt->d[i] - dt->states];
+        }
+    } catch (const std::bad_alloc &) {
+        made = false;
+    }
+    const double factor = dt->iteration_factor > 0.0 ? dt->iteration_factor : 1.0;
+    if (made && kavelon_make_plan(dt, duration.empty() ? nullptr : duration.data(), factor, dt->what_if,
+                                  dt->sequence != KAVELON_SEQUENCE_NONE, plan) != 0)
+        made = false;
+    if (!made) {
+        delete plan;
+        std::fputs(" *** ERROR: Out of memory for the plan\n", stderr);
+        return 1;
+    }
+    dt->block_plan = plan;
+    return 0;
+}
+
 int32_t kavelon_plan_block_of(const KAVPLAN *plan, int32_t i) {
     if (plan->block_first.empty() || i < 0 || i >= plan->block_first.back()) return 0;
     const auto after = std::upper_bound(plan->block_first.begin(), plan->block_first.end(), i);

@@ -98,6 +98,13 @@ struct KAVTIMES {
 int kavelon_make_plan(const KAVELON *dt, const double *duration, double iteration_factor, int32_t what_if,
                       bool with_assumed, KAVPLAN *plan);
 
+// The plan stage: with "-p", the plan of the ordered record into
+// dt->block_plan, from the activities' durations (1 each where none is
+// given) and the iteration factor, counting as strong what the what-if
+// variant does, and with "-s" the inputs to assume as well. Returns 0, or 1
+// after a message when memory cannot be had; without "-p" does nothing.
+int kavelon_plan_blocks(KAVELON *dt);
+
 // The block number of row i of a plan's record (0 for a row outside it),
 // and the times of the activity there.
 int32_t kavelon_plan_block_of(const KAVPLAN *plan, int32_t i);

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "plan/plan_report.h"
 #include "report/report.h"
 
 namespace {
@@ -90,6 +91,8 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     if (dt->study_name != nullptr) {
         std::fprintf(out, "\"Study Name\",\" %s\"\n", doubled_quotes(dt->study_name).c_str());
     }
+    const char *what_if = kavelon_what_if_text(dt->what_if);
+    if (what_if != nullptr) std::fprintf(out, "\"What-if Variant\",\" %s\"\n", what_if);
     const std::string time = kavelon_stamp_text(stamp != nullptr ? stamp : "unknown");
     std::fprintf(out, "\"File Creation Time\",\" %s\"\n\n", time.c_str());
 }

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "input/input.h"
+#include "plan/plan.h"
 #include "report/report.h"
 
 namespace {
@@ -79,6 +80,12 @@ void write_heading_row(const KAVELON *dt, FILE *out, std::string &line) {
         line += ',';
         line += label;
     }
+    // With a plan, each block's level follows: blocks of one level may run
+    // side by side.
+    if (dt->block_plan != nullptr) {
+        line += ',';
+        line += kavelon_dsm_level_label;
+    }
     for (int m = 0; m < dt->nQ; m++) {
         line += ',';
         append_cell(line, std::string(kavelon_dsm_constraint_prefix) + xmlnulltext(dt->constraint_name[m]));
@@ -94,6 +101,8 @@ void write_activity_rows(const KAVELON *dt, FILE *out, std::string &line) {
         append_cell(line, dt->design_activity_name[i]);
         line += ',' + std::to_string(dt->d[i]->block_order) + ',' +
                 std::to_string(dt->d[i]->predecessor_block);
+        if (dt->block_plan != nullptr)
+            line += ',' + std::to_string(dt->block_plan->level[static_cast<size_t>(dt->d[i]->block_order - 1)]);
         append_marks(line, dt->Q, i, dt->nQ, -1);
         end_line(out, line);
     }
@@ -103,7 +112,7 @@ void write_output_rows(const KAVELON *dt, FILE *out, std::string &line) {
     for (int k = 0; k < dt->nR; k++) {
         append_cell(line, std::string(kavelon_dsm_output_prefix) + xmlnulltext(dt->output_name[k]));
         append_marks(line, dt->R, k, dt->n, -1);
-        line += ",,,";
+        line += dt->block_plan != nullptr ? ",,,," : ",,,";
         append_marks(line, dt->T, k, dt->nQ, -1);
         end_line(out, line);
     }

@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "plan/plan_report.h"
 #include "report/report.h"
 
 namespace {
@@ -26,6 +27,8 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
     if (dt->study_name != nullptr) std::fprintf(out, "Study Name          = %s\n", dt->study_name);
     // The stamp brings its own newline, which leaves an empty line after the
     // header; an unknown time keeps that empty line.
+    const char *what_if = kavelon_what_if_text(dt->what_if);
+    if (what_if != nullptr) std::fprintf(out, "What-if Variant     = %s\n", what_if);
     std::fprintf(out, "File Creation Time  = %s\n", stamp != nullptr ? stamp : "unknown\n");
 }
 
@@ -169,11 +172,17 @@ void write_sequence_summary(const KAVELON *dt, FILE *out, int block) {
     const bool by_distance = dt->sequence == KAVELON_SEQUENCE_DISTANCE;
     std::fprintf(out,
                  "   Sequence (%s): %lld strong and %lld weak/ICD inputs to assume, "
-                 "feedback distance %lld (strong %lld, weak/ICD %lld)\n",
+                 "feedback distance %lld (strong %lld, weak/ICD %lld)",
                  by_distance ? "smallest feedback distance" : "fewest inputs to assume",
                  static_cast<long long>(s->strong_inputs), static_cast<long long>(s->weak_inputs),
                  static_cast<long long>(s->strong_distance + s->weak_distance),
                  static_cast<long long>(s->strong_distance), static_cast<long long>(s->weak_distance));
+    // With a plan the line goes on to the estimates from later blocks, the
+    // other kind of input the block must assume.
+    if (dt->block_plan != nullptr && !dt->block_plan->assumed_later.empty())
+        std::fprintf(out, "; %lld weak/ICD inputs from later blocks (last iteration)",
+                     static_cast<long long>(dt->block_plan->assumed_later[static_cast<size_t>(block - 1)]));
+    std::fprintf(out, "\n");
     if (s->memory_fallback != 0)
         std::fprintf(out, "   Too little memory for the exact method: the order comes from the heuristic\n");
     if (s->method == KAVELON_METHOD_PROGRAM) {
@@ -270,6 +279,7 @@ int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
     write_table(dt, out);
     std::fprintf(out, "\n");
     write_blocks(dt, out);
+    if (dt->block_plan != nullptr) kavelon_write_plan_txt(dt, dt->block_plan, out);
     // Every piece put together in memory falls back to one written at a
     // time, so only a write error, left on the stream for the caller to
     // report as it closes it, stops this report short.

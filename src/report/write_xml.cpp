@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "plan/plan_report.h"
 #include "report/report.h"
 
 namespace {
@@ -138,6 +139,8 @@ void write_header(const KAVELON *dt, FILE *out, const char *stamp) {
         std::fprintf(out, "<version_date>%s</version_date>\n", xml_text(dt->version_date).c_str());
     if (dt->study_name != nullptr)
         std::fprintf(out, "<study_name>%s</study_name>\n", xml_text(dt->study_name).c_str());
+    const char *what_if = kavelon_what_if_word(dt->what_if);
+    if (what_if != nullptr) std::fprintf(out, "<what_if>%s</what_if>\n", what_if);
     // An unknown time leaves the element out; the stamp goes in without its newline.
     if (stamp != nullptr) {
         std::fprintf(out, "<file_creation_time>%s</file_creation_time>\n", kavelon_stamp_text(stamp).c_str());
@@ -217,6 +220,7 @@ void open_block(const KAVELON *dt, FILE *out, int first) {
 void close_block(const KAVELON *dt, FILE *out, int first, int end) {
     std::fprintf(out, "<block_size>%d</block_size>\n", end - first);
     if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence(dt, out, first, end);
+    if (dt->block_plan != nullptr) kavelon_write_plan_xml_block(dt, dt->block_plan, dt->d[first]->block_order, out);
     std::fprintf(out, "</block>\n");
 }
 
@@ -282,6 +286,7 @@ int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
         collect_names(names.data, dt->design_data_name, dt->n);
         collect_names(names.constraints, dt->constraint_name, dt->nQ);
         write_blocks(dt, out, names);
+        if (dt->block_plan != nullptr) kavelon_write_plan_xml_summary(dt->block_plan, out);
         write_outputs(dt, out, names);
         write_constraints(dt, out);
     } catch (const std::bad_alloc &) {

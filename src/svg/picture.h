@@ -20,6 +20,7 @@ constexpr double SVG_SWATCH = 14;  // side of a legend swatch, about the height 
 constexpr double SVG_INDEX_FONT = 10;
 constexpr double SVG_INDEX_LINE = 14;
 constexpr const char *SVG_INDEX_HEADING = "Block index";
+constexpr double SVG_GANTT_MIN_WIDTH = 320;
 
 // Height of a line of text, and the baseline that centres such a line on y.
 inline double kavelon_svg_text_height(double font) { return (SVG_TEXT_ASCENT + SVG_TEXT_DESCENT) * font; }
@@ -37,6 +38,14 @@ inline double kavelon_svg_bold_width(const std::string &text, double font) {
 std::string kavelon_svg_number_text(int32_t n);
 // A block's name: "B3 <- B2", with what its sequence assumes when it has one.
 std::string kavelon_svg_block_label(const SVGBLOCK &b);
+// A block's name in the Gantt chart: "B3" and its level, "B3 L2".
+std::string kavelon_svg_gantt_name(const SVGBLOCK &b);
+// The heading of the Gantt chart, and the words of its key, whose swatches
+// are SVG_SWATCH wide with a gap of 4 before and 12 after each word.
+std::string kavelon_svg_gantt_heading(const SVGREPORT *r);
+constexpr const char *SVG_GANTT_KEY[3][2] = {
+    {"gc", "critical"}, {"gb-c", "coupled block"}, {"gb-i", "independent block"}};
+double kavelon_svg_gantt_key_width();
 // A block's entry in the block index: its name and its rows.
 std::string kavelon_svg_block_index_entry(const SVGBLOCK &b);
 // Row numbers of activities and outputs ("O0", ...), column numbers of

@@ -39,6 +39,13 @@ struct SVGBLOCK {
     int32_t sequenced = 0;              // 1 when the report gives the block's sequence
     int32_t optimal = 0;                // 1 when that order is proven optimal
     std::vector<std::string> assumed;   // inputs to assume: "data for activity (kind, distance d)"
+    // The block's plan, when the report has one ("-p").
+    int32_t planned = 0;       // 1 when start, finish and latest finish were read
+    int32_t critical = 0;      // 1 when the block is on a zero-slack chain
+    int32_t level = 0;
+    double start = 0;          // earliest start
+    double finish = 0;         // earliest finish
+    double late_finish = 0;    // latest finish
 };
 
 // Everything the picture shows, read from the report. Header texts are empty
@@ -54,6 +61,8 @@ struct SVGREPORT {
     std::vector<SVGBLOCK> blocks;
     std::vector<SVGROW> outputs;
     std::vector<std::string> constraints;
+    int32_t planned = 0;          // 1 when every block has a plan: the picture adds a Gantt chart
+    double total_duration = 0;    // the latest finish of all blocks
 };
 
 // A line of text above the matrix as shown (wrapped or cut), at its baseline.
@@ -117,6 +126,11 @@ struct SVGLAYOUT {
     double index_column_width;
     double width;          // whole picture
     double height;
+    // The Gantt chart of the blocks below everything else, with a plan.
+    double gantt_y;         // baseline of its heading
+    double gantt_x;         // left edge of its bars' area (time 0)
+    double gantt_width;     // width of that area (the total duration)
+    double gantt_row;       // height of one block's row
     std::vector<SVGLINE> title;          // the title's lines
     std::vector<SVGLINE> header;         // study, version, creation time and input, as shown
     std::vector<SVGLEGENDITEM> legend;   // every legend entry

@@ -310,9 +310,12 @@ void put_document_start(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
         ".bi{fill:#e1ecf8;stroke:#3d6fae;stroke-width:%g;stroke-dasharray:4 2}\n"
         ".bo{fill:none}.bl-c{fill:#a85a10}.bl-i{fill:#2d5a91}\n"
         ".bk-c{fill:none;stroke:#d9822b;stroke-width:1.5}.bk-i{fill:none;stroke:#3d6fae;stroke-width:1.5}\n"
-        ".strip{fill:#e4e4e4}.strip2{fill:#c8c8c8}.tick{fill:#555}\n"
-        "</style>\n",
+        ".strip{fill:#e4e4e4}.strip2{fill:#c8c8c8}.tick{fill:#555}\n",
         std::max(0.12 * c, 0.4), std::max(0.12 * c, 1.5), std::max(0.06 * c, 1.0));
+    // The Gantt chart's styles only in a picture that has one.
+    if (r->planned != 0)
+        std::fprintf(out, ".gc{fill:#c8102e}.gb-c{fill:#d9822b}.gb-i{fill:#3d6fae}.gs{stroke:#999;stroke-width:1}\n");
+    std::fprintf(out, "</style>\n");
     std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n");
 }
 
@@ -475,6 +478,65 @@ void put_rulers(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     std::fprintf(out, "</g>\n");
 }
 
+
+// With a plan: the Gantt chart of the blocks, one row each in block order,
+// a bar from earliest start to earliest finish (red on the critical path,
+// else in the block's colour), a grey line on to the latest finish (the
+// slack), and a time axis with five ticks.
+void put_gantt(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
+    if (r->planned == 0) return;
+    std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-weight=\"bold\">%s</text>\n", SVG_MARGIN, l->gantt_y,
+                 kavelon_svg_escape_text(kavelon_svg_gantt_heading(r)).c_str());
+    const double total = r->total_duration > 0 ? r->total_duration : 1;
+    const double scale = l->gantt_width / total;
+    // The key, one line under the heading.
+    std::fprintf(out, "<g class=\"legend\">\n");
+    double x = SVG_MARGIN;
+    const double key_y = l->gantt_y + 6 + (SVG_LINE - SVG_SWATCH) / 2;
+    for (const auto &entry : SVG_GANTT_KEY) {
+        std::fprintf(out, "<rect class=\"%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"/>\n", entry[0], x, key_y,
+                     SVG_SWATCH, SVG_SWATCH);
+        x += SVG_SWATCH + 4;
+        std::fprintf(out, "<text x=\"%g\" y=\"%g\">%s</text>\n", x,
+                     kavelon_svg_centred_baseline(key_y + SVG_SWATCH / 2, SVG_TEXT_FONT), entry[1]);
+        x += kavelon_svg_plain_width(entry[1], SVG_TEXT_FONT) + 12;
+    }
+    std::fprintf(out, "</g>\n");
+    const double top = l->gantt_y + 6 + SVG_LINE;
+    const bool names = l->gantt_row >= SVG_INDEX_LINE;
+    for (size_t k = 0; k < r->blocks.size(); k++) {
+        const SVGBLOCK &b = r->blocks[k];
+        const double y = top + static_cast<double>(k) * l->gantt_row;
+        const double bar = names ? l->gantt_row - 4 : l->gantt_row - 1;
+        char tip[160];
+        std::snprintf(tip, sizeof tip, "B%d: start %.15g, finish %.15g, latest finish %.15g%s", b.number, b.start,
+                      b.finish, b.late_finish, b.critical ? ", critical" : "");
+        if (names)
+            std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-size=\"%g\" text-anchor=\"end\">%s</text>\n",
+                         l->gantt_x - 6, kavelon_svg_centred_baseline(y + l->gantt_row / 2, SVG_INDEX_FONT),
+                         SVG_INDEX_FONT, kavelon_svg_escape_text(kavelon_svg_gantt_name(b)).c_str());
+        if (b.late_finish > b.finish)
+            std::fprintf(out, "<line class=\"gs\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>\n",
+                         l->gantt_x + b.finish * scale, y + l->gantt_row / 2, l->gantt_x + b.late_finish * scale,
+                         y + l->gantt_row / 2);
+        std::fprintf(out, "<rect class=\"%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"><title>%s</title></rect>\n",
+                     b.critical ? "gc" : b.coupled ? "gb-c" : "gb-i", l->gantt_x + b.start * scale,
+                     y + (l->gantt_row - bar) / 2, std::max(1.0, (b.finish - b.start) * scale), bar,
+                     kavelon_svg_escape_text(tip).c_str());
+    }
+    const double axis = top + static_cast<double>(r->blocks.size()) * l->gantt_row + 2;
+    std::fprintf(out, "<line class=\"gs\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>\n", l->gantt_x, axis,
+                 l->gantt_x + l->gantt_width, axis);
+    for (int t = 0; t <= 4; t++) {
+        char number[40];
+        std::snprintf(number, sizeof number, "%.4g", total * t / 4);
+        std::fprintf(out,
+                     "<text class=\"tick\" x=\"%g\" y=\"%g\" font-size=\"%g\" text-anchor=\"middle\">%s</text>\n",
+                     l->gantt_x + l->gantt_width * t / 4, axis + 2 + SVG_TEXT_ASCENT * SVG_TICK_FONT, SVG_TICK_FONT,
+                     number);
+    }
+}
+
 }  // namespace
 
 void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
@@ -491,5 +553,6 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
     } else {
         put_rulers(out, r, &layout);
     }
+    put_gantt(out, r, &layout);
     std::fprintf(out, "</svg>\n");
 }

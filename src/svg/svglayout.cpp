@@ -295,7 +295,25 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
     l->matrix_y = below_texts + l->column_label_height + 4;
     l->outputs_y = l->matrix_y + static_cast<double>(r->activities.size()) * l->cell + l->gap;
 
-    const double bottom = l->matrix_y + across.body_height + across.bottom_extra;
-    l->width = static_cast<double>(static_cast<int64_t>(std::max(across.right, text_right) + SVG_MARGIN + 1));
+    double bottom = l->matrix_y + across.body_height + across.bottom_extra;
+    double right = std::max(across.right, text_right);
+    if (r->planned != 0) {
+        // The Gantt chart: a heading, one row per block with its name left
+        // of the bars, and a time axis; its bars span the matrix's width but
+        // never less than SVG_GANTT_MIN_WIDTH.
+        double names = 0;
+        for (const SVGBLOCK &b : r->blocks)
+            names = std::max(names, kavelon_svg_plain_width(kavelon_svg_gantt_name(b), SVG_INDEX_FONT));
+        l->gantt_row = r->blocks.size() <= 100 ? SVG_INDEX_LINE : 4;
+        l->gantt_y = bottom + SVG_MARGIN + kavelon_svg_text_height(SVG_TEXT_FONT);
+        l->gantt_x = SVG_MARGIN + names + 6;
+        l->gantt_width = std::max(SVG_GANTT_MIN_WIDTH, right - l->gantt_x);
+        right = std::max({right, l->gantt_x + l->gantt_width + 2 * SVG_TICK_FONT,
+                          SVG_MARGIN + kavelon_svg_plain_width(kavelon_svg_gantt_heading(r), SVG_TEXT_FONT),
+                          SVG_MARGIN + kavelon_svg_gantt_key_width()});
+        bottom = l->gantt_y + 6 + SVG_LINE + static_cast<double>(r->blocks.size()) * l->gantt_row + 4 +
+                 kavelon_svg_text_height(SVG_TICK_FONT) + 2;
+    }
+    l->width = static_cast<double>(static_cast<int64_t>(right + SVG_MARGIN + 1));
     l->height = static_cast<double>(static_cast<int64_t>(bottom + SVG_MARGIN + 1));
 }

@@ -1,8 +1,10 @@
 // Reads kavelon's XML report, as an entity tree, into the plain records that
 // the picture is drawn from. Every shortcoming of the report that would make
 // the picture wrong ends the reading with one line on standard error.
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <unordered_map>
@@ -96,6 +98,31 @@ void read_sequence(XMLENTITY *sequence, SVGBLOCK *b) {
     }
 }
 
+// A time of the block's plan; false when it is missing or no finite number
+// that is not negative.
+bool read_time(XMLENTITY *plan, const char *name, double *value) {
+    const XMLENTITY *e = find_element(plan, name);
+    if (e == nullptr) return false;
+    char *end = nullptr;
+    const char *text = text_of(e);
+    *value = std::strtod(text, &end);
+    return end != text && *end == '\0' && std::isfinite(*value) && *value >= 0;
+}
+
+// The block's plan, when the report has one. Like the sequence it only adds
+// to the picture: a plan that cannot be read leaves the Gantt chart out.
+void read_plan(XMLENTITY *plan, SVGBLOCK *b) {
+    if (plan == nullptr) return;
+    if (!read_time(plan, "earliest_start", &b->start) || !read_time(plan, "earliest_finish", &b->finish) ||
+        !read_time(plan, "latest_finish", &b->late_finish) || b->finish < b->start || b->late_finish < b->finish)
+        return;
+    b->planned = 1;
+    const XMLENTITY *critical = find_element(plan, "critical");
+    b->critical = critical != nullptr && std::strcmp(text_of(critical), "yes") == 0;
+    const XMLENTITY *level = find_element(plan, "level");
+    if (level == nullptr || !parse_number(text_of(level), &b->level)) b->level = 0;
+}
+
 int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT *report,
                std::vector<PENDING> &pending, std::vector<const char *> &raw_columns) {
     SVGBLOCK b{};
@@ -147,6 +174,7 @@ int read_block(XMLENTITY *block, int32_t position, const char *source, SVGREPORT
         return 1;
     }
     read_sequence(find_element(block, "sequence"), &b);
+    read_plan(find_element(block, "plan"), &b);
     report->blocks.push_back(b);
     return 0;
 }
@@ -210,6 +238,11 @@ int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *repo
         return 1;
     }
     raw_columns.insert(raw_columns.end(), raw_constraints.begin(), raw_constraints.end());
+    report->planned = 1;
+    for (const SVGBLOCK &b : report->blocks) {
+        if (b.planned == 0) report->planned = 0;
+        report->total_duration = std::max(report->total_duration, b.late_finish);
+    }
 
     // Columns: the activities' data items, then the constraints. Names are
     // matched as written in the report, byte for byte, as kavelon matched

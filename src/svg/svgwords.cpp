@@ -1,6 +1,7 @@
 // The words of the picture that its layout measures and its drawing shows:
 // block names, row and column numbers and names. Each is made here alone, so
 // that what a label shows is decided in one place.
+#include <cstdio>
 #include <string>
 
 #include "svg/picture.h"
@@ -60,4 +61,22 @@ const std::string &kavelon_svg_column_name(const SVGREPORT *r, size_t col) {
 
 std::string kavelon_svg_shown_name(const SVGLAYOUT *l, const std::string &name) {
     return kavelon_svg_fit_text(name, l->font, 0, NAME_EMS * l->font);
+}
+
+std::string kavelon_svg_gantt_name(const SVGBLOCK &b) {
+    std::string name = "B" + kavelon_svg_number_text(b.number);
+    if (b.level > 0) name += " L" + kavelon_svg_number_text(b.level);
+    return name;
+}
+
+std::string kavelon_svg_gantt_heading(const SVGREPORT *r) {
+    char total[40];
+    std::snprintf(total, sizeof total, "%.15g", r->total_duration);
+    return std::string("Plan: total duration ") + total;
+}
+
+double kavelon_svg_gantt_key_width() {
+    double width = 0;
+    for (const auto &entry : SVG_GANTT_KEY) width += SVG_SWATCH + 4 + kavelon_svg_plain_width(entry[1], SVG_TEXT_FONT) + 12;
+    return width;
 }

@@ -80,3 +80,42 @@ TEST(SvgReadReport, NamesMatchAsWrittenAndShowDecoded) {
 }
 
 }  // namespace
+
+// A plan only adds the Gantt chart: every block must have one that reads as
+// times in order, or the chart is left out and the picture is the same.
+TEST(SvgReadReport, PlansOfEveryBlockOrNone) {
+    const std::string head =
+        "<kavelon><block><block_number>1</block_number><predecessor_block>0</predecessor_block>"
+        "<block_type>independent</block_type><design_activity><name>a</name><data>x</data></design_activity>"
+        "<block_size>1</block_size>";
+    const std::string second =
+        "</block><block><block_number>2</block_number><predecessor_block>1</predecessor_block>"
+        "<block_type>independent</block_type><design_activity><name>b</name><data>y</data><strong>x</strong>"
+        "</design_activity><block_size>1</block_size>";
+    const std::string plan1 =
+        "<plan><level>1</level><earliest_start>0</earliest_start><earliest_finish>2.5</earliest_finish>"
+        "<latest_finish>3</latest_finish><critical>no</critical></plan>";
+    const auto plan2 = [](const char *finish) {
+        return std::string("<plan><level>2</level><predecessor>1</predecessor><earliest_start>2.5</earliest_start>"
+                           "<earliest_finish>") +
+               finish + "</earliest_finish><latest_finish>4</latest_finish><critical>yes</critical></plan>";
+    };
+    SVGREPORT r;
+    ASSERT_EQ(read_text((head + plan1 + second + plan2("4") + "</block></kavelon>").c_str(), &r), 0);
+    EXPECT_EQ(r.planned, 1);
+    EXPECT_EQ(r.total_duration, 4.0);
+    ASSERT_EQ(r.blocks.size(), 2u);
+    EXPECT_EQ(r.blocks[0].finish, 2.5);
+    EXPECT_EQ(r.blocks[0].late_finish, 3.0);
+    EXPECT_EQ(r.blocks[0].critical, 0);
+    EXPECT_EQ(r.blocks[1].level, 2);
+    EXPECT_EQ(r.blocks[1].critical, 1);
+    for (const char *bad : {"soon", "2", "-1", "nan", "5"}) {  // not a number, before the start, after the latest
+        SVGREPORT damaged;
+        ASSERT_EQ(read_text((head + plan1 + second + plan2(bad) + "</block></kavelon>").c_str(), &damaged), 0) << bad;
+        EXPECT_EQ(damaged.planned, 0) << bad;
+    }
+    SVGREPORT half;
+    ASSERT_EQ(read_text((head + plan1 + second + "</block></kavelon>").c_str(), &half), 0);
+    EXPECT_EQ(half.planned, 0);
+}
