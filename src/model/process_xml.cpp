@@ -490,11 +490,12 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
             datas++;
             last_data_line = e->line;
         }
+        if (!all) continue;
+        // A repeated duration loses no dependency, so it is told with "-w" only.
         if (same(e->name, "duration")) {
             durations++;
             last_duration_line = e->line;
         }
-        if (!all) continue;
         if (kavelon_dependency_code(e->name) == DEP_NONE && e->text != nullptr && e->text[0] == '\0') {
             std::fprintf(stderr, " *** WARNING: %s %d (%s) has an empty (%s)\n", kind, index,
                          xmlnulltext(name), e->name);
