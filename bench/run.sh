@@ -259,6 +259,8 @@ for option in none -s -sDIST; do
 done
 echo
 "$build/bench/kavelon_bench_sequence" "${ROUNDS:-20}"
+echo
+"$build/bench/kavelon_bench_mfas" "${MFAS_ROUNDS:-5}" 2
 
 echo
 echo "6. Ordering stages alone (identify blocks, sort, predecessors), fast path:"
