@@ -262,6 +262,8 @@ for option in none -s -sDIST; do
 done
 echo
 "$build/bench/kavelon_bench_sequence" "${ROUNDS:-20}"
+echo
+"$build/bench/kavelon_bench_mfas" "${MFAS_ROUNDS:-5}" 2
 
 echo
 echo "5b. The plan: whole runs on the realistic model of 10,000 activities with a duration each (XML):"
