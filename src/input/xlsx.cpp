@@ -150,6 +150,71 @@ void XMLCALL workbook_start(void *data, const XML_Char *name, const XML_Char **a
 
 // ---- text runs, shared by the shared strings and inline strings
 
+int hex_value(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// The UTF-16 unit of an escape "_xHHHH_" at text[at], or -1.
+int32_t escaped_unit(const std::string &text, size_t at) {
+    if (at + 7 > text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_') return -1;
+    int32_t unit = 0;
+    for (size_t k = at + 2; k < at + 6; k++) {
+        const int digit = hex_value(text[k]);
+        if (digit < 0) return -1;
+        unit = unit * 16 + digit;
+    }
+    return unit;
+}
+
+void append_utf8(std::string &out, uint32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// A workbook's string holds a character XML cannot carry (a control
+// character) as "_xHHHH_", a UTF-16 unit in hex, and an underscore that
+// would start such a form as "_x005F_". A pair of surrogate units is one
+// character; a lone surrogate, and the NUL that would end a name, stay as
+// written.
+std::string unescaped(const std::string &text) {
+    if (text.find("_x") == std::string::npos) return text;
+    std::string out;
+    for (size_t at = 0; at < text.size();) {
+        const int32_t unit = escaped_unit(text, at);
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            const int32_t low = escaped_unit(text, at + 7);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                append_utf8(out, 0x10000 + ((static_cast<uint32_t>(unit) - 0xD800) << 10) +
+                                     (static_cast<uint32_t>(low) - 0xDC00));
+                at += 14;
+                continue;
+            }
+        } else if (unit > 0 && !(unit >= 0xDC00 && unit <= 0xDFFF)) {
+            append_utf8(out, static_cast<uint32_t>(unit));
+            at += 7;
+            continue;
+        }
+        out += text[at++];
+    }
+    return out;
+}
+
 // A string item (<si> or <is>) is the text of its <t> elements, directly
 // inside it or inside its rich-text runs <r>; the phonetic guide <rPh> is
 // not part of the text shown.
@@ -191,7 +256,7 @@ void XMLCALL shared_end(void *data, const XML_Char *name) {
     auto *state = static_cast<SharedState *>(data);
     const char *local = local_name(name);
     if (std::strcmp(local, "si") == 0 && state->in_item) {
-        state->strings.push_back(std::move(state->runs.text));
+        state->strings.push_back(unescaped(state->runs.text));
         state->in_item = false;
     } else if (state->in_item) {
         runs_end(&state->runs, local);
@@ -317,7 +382,9 @@ bool cell_text(SheetState *state, std::string *text) {
         }
         *text = (*state->shared)[index];
     } else if (type == "inlineStr") {
-        *text = state->runs.text;
+        *text = unescaped(state->runs.text);
+    } else if (type == "str") {
+        *text = unescaped(state->value);
     } else if (type == "b") {
         *text = state->value == "1" ? "TRUE" : state->value == "0" ? "FALSE" : state->value;
     } else {

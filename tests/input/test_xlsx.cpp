@@ -231,6 +231,21 @@ TEST(XlsxCells, SharedStringIndexesThatDoNotExist) {
               "(S1) B1: shared string (0) does not exist, the workbook has 0");
 }
 
+// Characters XML cannot carry come as "_xHHHH_" UTF-16 units, in shared
+// strings, inline strings and formula results alike; an underscore that
+// would start such a form is written "_x005F_".
+TEST(XlsxCells, EscapedCharacters) {
+    const std::string shared = "<si><t>a_x0001_b_x000D__x005F_x0041_</t></si><si><r><t>_xD83D_</t></r><r><t>_xDE00_</t></r></si>";
+    const Result r = read_members(one_sheet(
+        "<row><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"B1\" t=\"s\"><v>1</v></c>"
+        "<c r=\"C1\" t=\"inlineStr\"><is><t>_x00e9_ _xD800_ _x0000_ _x12_ _x00411_</t></is></c>"
+        "<c r=\"D1\" t=\"str\"><f>X</f><v>_x0009_</v></c><c r=\"E1\"><v>_x0031_</v></c></row>",
+        shared));
+    ASSERT_EQ(r.status, 0) << r.error.what;
+    EXPECT_EQ(listed(r.sheet),
+              "A1=a\x01" "b\r_x0041_\nB1=\xF0\x9F\x98\x80\nC1=\xC3\xA9 _xD800_ _x0000_ _x12_ _x00411_\nD1=\t\nE1=_x0031_\n");
+}
+
 TEST(XlsxCells, ReferencesBeyondTheSheet) {
     const Result last = read_members(one_sheet("<row r=\"1048576\"><c r=\"XFD1048576\"><v>1</v></c></row>"));
     ASSERT_EQ(last.status, 0) << last.error.what;
