@@ -14,7 +14,9 @@
 #include <vector>
 
 #include "dsm_gen.h"
-#include "ordering/steps.h"
+#include "ordering/ordering.h"
+#include "sequence/methods.h"
+#include "sequence/sequence.h"
 
 namespace {
 

@@ -12,7 +12,9 @@
 #   bench/same_as_base.sh [COMMIT]     (default: the commit before the sparse
 #                                       rows, b662441)
 # Environment: SIZES (default "1000 10000 30000"), SHAPES (default
-# "realistic chain half cycles"), DEBUG_SIZE (default 1000), BUILD_DIR.
+# "realistic chain half cycles"), DEBUG_SIZE (default 1000), BUILD_DIR,
+# FORMATS (default "TXT CSV XML"), MODES (default "plain debug"; "seq" and
+# "dist" add "-s" and "-sDIST", "seqdebug" both "-s" and "-d").
 # Slow at the larger sizes; not part of the test suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +22,8 @@ base_commit=${1:-b662441}
 sizes=${SIZES:-"1000 10000 30000"}
 shapes=${SHAPES:-"realistic chain half cycles"}
 debug_size=${DEBUG_SIZE:-1000}
+formats=${FORMATS:-"TXT CSV XML"}
+modes=${MODES:-"plain debug"}
 build=${BUILD_DIR:-build/bench}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kavelon-base.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -50,7 +54,12 @@ run_one() {  # program, input, into, format, mode
     local dir=$3
     rm -rf "$dir" && mkdir "$dir"
     local extra=()
-    [ "$5" = debug ] && extra=(-d)
+    case $5 in
+        debug) extra=(-d) ;;
+        seq) extra=(-s) ;;
+        dist) extra=(-sDIST) ;;
+        seqdebug) extra=(-s -d) ;;
+    esac
     (cd "$dir" && "$1" "$2" -oreport "-f$4" "${extra[@]}" > stdout 2> stderr; echo $? > status) || true
     [ -f "$dir/report" ] && sed -i "s/$stamp/@TIMESTAMP@/" "$dir/report"
     return 0
@@ -71,16 +80,20 @@ compare() {  # input, format, mode
 
 echo "test inputs: ${#test_inputs[@]} files"
 for input in "${test_inputs[@]}"; do
-    for format in TXT CSV XML; do
-        for mode in plain debug; do compare "$(realpath "$input")" "$format" "$mode"; done
+    for format in $formats; do
+        for mode in $modes; do compare "$(realpath "$input")" "$format" "$mode"; done
     done
 done
 for shape in $shapes; do
     for n in $sizes; do
         input=$work/inputs/$shape-$n.xml
-        for format in TXT CSV XML; do
-            compare "$input" "$format" plain
-            [ "$n" -le "$debug_size" ] && compare "$input" "$format" debug
+        for format in $formats; do
+            for mode in $modes; do
+                case $mode in
+                    *debug) if [ "$n" -le "$debug_size" ]; then compare "$input" "$format" "$mode"; fi ;;
+                    *) compare "$input" "$format" "$mode" ;;
+                esac
+            done
         done
         echo "generated $shape $n: done"
     done

@@ -1,14 +1,15 @@
 // Run control: the command line, the fixed stage sequence and the report's
 // output stream.
-#include <strings.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
 
 #include "driver/driver.h"
+#include "input/input.h"
 #include "model/model.h"
 #include "ordering/ordering.h"
+#include "sequence/sequence.h"
 #include "report/report.h"
 #include "xml/xmlentity.h"
 
@@ -17,17 +18,6 @@ namespace {
 void print_banner() {
     std::fprintf(stdout, "\n KAVELON Version %s of %s\n\n", KAVELON_VERSION, KAVELON_VERSION_DATE);
     std::fprintf(stdout, " Orders the activities of a design process into blocks\n\n");
-}
-
-// The document's root among the top-level entities: an XML declaration,
-// other processing instructions and comments may stand before it and are
-// passed over. When nothing else is there, the first entity stays the root,
-// so that the root check names what the file holds.
-XMLENTITY *document_root(XMLENTITY *first) {
-    for (XMLENTITY *e = first; e != nullptr; e = e->next) {
-        if (e->type != XMLENTITY_PI && e->type != XMLENTITY_COMMENT) return e;
-    }
-    return first;
 }
 
 // Whether writing `path` would replace the input file: the same file by
@@ -39,12 +29,6 @@ bool is_input_file(const KAVELON *dt, const char *path) {
     if (dt->xml_filename == nullptr || path == nullptr) return false;
     if (stat(dt->xml_filename, &input) != 0 || stat(path, &output) != 0) return false;
     return S_ISREG(input.st_mode) && input.st_dev == output.st_dev && input.st_ino == output.st_ino;
-}
-
-// A file name ending in ".csv", in any case, names a CSV matrix.
-bool is_csv_name(const char *name) {
-    const size_t length = std::strlen(name);
-    return length >= 4 && strcasecmp(name + length - 4, ".csv") == 0;
 }
 
 // Flushes, checks and closes an output; standard output is flushed and
@@ -124,36 +108,6 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
     return 0;
 }
 
-int kavelon_read_xml_file(KAVELON *dt) {
-    if (dt == nullptr || dt->xml_filename == nullptr) return 1;
-    FILE *in = std::fopen(dt->xml_filename, "r");
-    if (in == nullptr) {
-        std::fprintf(stderr, " ***ERROR: unable to open xml file (%s)\n", dt->xml_filename);
-        return 1;
-    }
-    if (is_csv_name(dt->xml_filename)) {
-        const int result = kavelon_read_csv_file(dt, in);
-        std::fclose(in);
-        return result;
-    }
-    // An XML file names its providers by data item, so there is nothing to
-    // transpose; say so rather than let the option pass for applied.
-    if (dt->transpose == 1)
-        std::fprintf(stderr, " *** WARNING: -t applies to CSV matrices only; ignored for (%s)\n",
-                     dt->xml_filename);
-    // A large input is read a quarter megabyte per system call rather than
-    // a few kilobytes.
-    static char buffer[1 << 18];
-    std::setvbuf(in, buffer, _IOFBF, sizeof buffer);
-    int errflag = 0;
-    dt->entities = readfile_text_XMLENTITY(in, &errflag, &dt->text_after);
-    dt->root = document_root(dt->entities);
-    std::fclose(in);
-    if (dt->root == nullptr) return 1;
-    if (errflag != 0) return 1;
-    return 0;
-}
-
 void kavelon_write_debug_xml(KAVELON *dt) {
     if (is_input_file(dt, "debug.xml")) {
         std::fprintf(stderr, " *** ERROR: debug.xml is the input file (%s); not overwritten\n",
@@ -228,23 +182,23 @@ int kavelon_main(int argc, char **argv) {
         print_banner();
     if (command_line != 0) return stage_failed(" ***ERROR: kavelon_process_command_line()\n");
     if (kavelon_read_xml_file(&dt) != 0) return stage_failed(" ***ERROR: kavelon_read_xml_file()\n");
-    if (dt.debug == 1) kavelon_write_debug_xml(&dt);
+    if (kavelon_debug_on(&dt)) kavelon_write_debug_xml(&dt);
     if (kavelon_process_xml(&dt) != 0) return stage_failed(" ***ERROR: kavelon_process_xml()\n");
     // The debug trace shows every step of the block search, so only a debug
     // run takes the step-by-step operations; otherwise the fast ones give the
     // same result.
-    const bool fast = dt.debug == 0;
+    const bool fast = !kavelon_debug_on(&dt);
     // "indentify" as spelt in the stage line: fixed wording that callers rely on.
     if ((fast ? kavelon_fast_identify_blocks_subblocks(&dt)
               : kavelon_identify_blocks_subblocks(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_indentify_blocks_subblocks()\n");
     if ((fast ? kavelon_fast_sort_P(&dt) : kavelon_sort_P(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_sort_P()\n");
-    if (dt.debug == 1) kavelon_print_state(&dt, stdout);
+    if (kavelon_debug_on(&dt)) kavelon_print_state(&dt, stdout);
     if ((fast ? kavelon_fast_identify_predecessor_blocks(&dt)
               : kavelon_identify_predecessor_blocks(&dt)) != 0)
         return stage_failed(" ***ERROR: kavelon_identify_predecessor_blocks()\n");
-    if (dt.debug == 1) kavelon_print_state(&dt, stdout);
+    if (kavelon_debug_on(&dt)) kavelon_print_state(&dt, stdout);
     if (kavelon_sequence_blocks(&dt) != 0) return stage_failed(" ***ERROR: kavelon_sequence_blocks()\n");
     if (kavelon_write_output_file(&dt) != 0)
         return stage_failed(" ***ERROR: kavelon_write_output_file()\n");

@@ -6,9 +6,11 @@
 #define KAVELON_KAVELON_H
 
 #include "driver/driver.h"
+#include "input/input.h"
 #include "model/model.h"
 #include "model/record.h"
 #include "ordering/ordering.h"
+#include "sequence/sequence.h"
 #include "report/report.h"
 #include "xml/xmlentity.h"
 

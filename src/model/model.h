@@ -6,9 +6,5 @@
 #include "model/record.h"
 
 int kavelon_process_xml(KAVELON *dt);
-// Reads a square CSV matrix from `in` into the entity tree the equivalent
-// XML file gives (root and entities of the record); returns 0, or 1 after one
-// line naming the file, line, column and fault.
-int kavelon_read_csv_file(KAVELON *dt, FILE *in);
 
 #endif

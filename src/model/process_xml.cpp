@@ -23,27 +23,6 @@ bool same(const char *a, const char *b) {
     return a != nullptr && b != nullptr && a[0] == b[0] && std::strcmp(a, b) == 0;
 }
 
-// Code of a dependency element, from the first letter of its name.
-char dependency_code(const char *element_name) {
-    switch (element_name[0]) {
-        case 's': return DEP_STRONG;
-        case 'i': return DEP_ICD;
-        default: return DEP_WEAK;
-    }
-}
-
-bool is_dependency(const XMLENTITY *e) {
-    // Every element of a large model passes here; the first letter picks the
-    // one name worth comparing.
-    if (e->name == nullptr) return false;
-    switch (e->name[0]) {
-        case 's': return same(e->name, "strong");
-        case 'w': return same(e->name, "weak");
-        case 'i': return same(e->name, "icd");
-        default: return false;
-    }
-}
-
 // The children of the root that the model is built from, by kind, in file
 // order. The later steps visit each kind several times; a large tree's
 // records lie all over memory, and passing over every child of the root
@@ -92,7 +71,7 @@ size_t count_dependencies(const std::vector<const XMLENTITY *> &consumers) {
     size_t count = 0;
     for (const XMLENTITY *c : consumers) {
         for (const XMLENTITY *e = c->child; e != nullptr; e = e->next) {
-            if (is_dependency(e)) count++;
+            if (kavelon_dependency_code(e->name) != DEP_NONE) count++;
         }
     }
     return count;
@@ -345,16 +324,6 @@ void forget_kinds(KindsNamed &named, const KAVROW &activity_row, const KAVROW &c
         named.constraint[static_cast<size_t>(constraint_row.cell[t].col)] = 0;
 }
 
-// The name of the dependency element a code comes from; a dependency
-// element is exactly one of the three.
-const char *dependency_element(char code) {
-    switch (code) {
-        case DEP_STRONG: return "strong";
-        case DEP_ICD: return "icd";
-        default: return "weak";
-    }
-}
-
 // Notes that element c names its data item with `code`, warning when it
 // was named before in this consumer.
 void note_dependency(const KAVELON *dt, const Consumer &who, char &earlier, char code,
@@ -363,7 +332,7 @@ void note_dependency(const KAVELON *dt, const Consumer &who, char &earlier, char
         std::fprintf(stderr,
                      " *** WARNING: For %s (%s) data (%s) named as (%s) after (%s); the later one "
                      "counts\n",
-                     who.kind, xmlnulltext(who.name), c->text, c->name, dependency_element(earlier));
+                     who.kind, xmlnulltext(who.name), c->text, c->name, kavelon_dependency_word(earlier));
     } else if (earlier == code && dt->warnings == 1) {
         std::fprintf(stderr, " *** WARNING: %s %d (%s) names data (%s) twice as (%s)\n", who.kind,
                      who.index, xmlnulltext(who.name), c->text, c->name);
@@ -380,7 +349,7 @@ void prefetch_slots(const NameIndex &index, const XMLENTITY *consumer, std::vect
     const size_t mask = index.slots.size() - 1;
     keys.clear();
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next) {
-        if (c->text == nullptr || !is_dependency(c)) {
+        if (c->text == nullptr || kavelon_dependency_code(c->name) == DEP_NONE) {
             keys.push_back(NameKey{0, 0});
             continue;
         }
@@ -401,8 +370,8 @@ bool enter_dependencies(const KAVELON *dt, const ModelIndex &index, const XMLENT
     bool all_found = true;
     size_t child = 0;
     for (const XMLENTITY *c = consumer->child; c != nullptr; c = c->next, child++) {
-        if (!is_dependency(c)) continue;
-        const char code = dependency_code(c->name);
+        const char code = kavelon_dependency_code(c->name);
+        if (code == DEP_NONE) continue;
         const int j = first_named(index.data, c->text, keys[child]);
         if (j >= 0) {
             note_dependency(dt, who, named.activity[static_cast<size_t>(j)], code, c);
@@ -457,7 +426,7 @@ bool known_element(const char *kind, const XMLENTITY *element) {
     const bool consumer = same(kind, "design_activity") || same(kind, "output");
     if (same(element->name, "name")) return consumer;
     if (same(element->name, "data")) return !same(kind, "output");
-    return consumer && is_dependency(element);
+    return consumer && kavelon_dependency_code(element->name) != DEP_NONE;
 }
 
 // Unknown, repeated and empty elements inside one design_activity, output
@@ -475,11 +444,11 @@ void warn_suspicious_children(const char *kind, int index, const char *name, con
         }
         if (same(e->name, "name")) names++;
         if (same(e->name, "data")) datas++;
-        if (!is_dependency(e) && e->text != nullptr && e->text[0] == '\0') {
+        if (kavelon_dependency_code(e->name) == DEP_NONE && e->text != nullptr && e->text[0] == '\0') {
             std::fprintf(stderr, " *** WARNING: %s %d (%s) has an empty (%s)\n", kind, index,
                          xmlnulltext(name), e->name);
         }
-        if (is_dependency(e) && same(e->text, own_data)) {
+        if (kavelon_dependency_code(e->name) != DEP_NONE && same(e->text, own_data)) {
             std::fprintf(stderr, " *** WARNING: %s %d (%s) needs its own data (%s)\n", kind, index,
                          xmlnulltext(name), own_data);
         }
@@ -582,7 +551,7 @@ int build_model(KAVELON *dt) {
 
     int result = 0;
     read_activity_names(dt, children, &result);
-    if (dt->debug == 1) kavelon_print_state(dt, stdout);
+    if (kavelon_debug_on(dt)) kavelon_print_state(dt, stdout);
     ModelIndex index;
     build_name_index(dt->design_data_name, dt->n, index.data);
     report_data_duplicates(dt, index.data, &result);

@@ -37,7 +37,7 @@ bool new_cells(KAVCELL **block, size_t cells, KAVROW *rows, const char *message)
 // In debug mode, the rows of matrix `matrix` ('P', 'Q', 'R' or 'T') as they
 // read once created: `columns` codes '0' each.
 void trace_new_rows(const KAVELON *dt, char matrix, int32_t count, int32_t columns) {
-    if (dt->debug != 1) return;
+    if (!kavelon_debug_on(dt)) return;
     const KAVROW empty{nullptr, 0};
     for (int32_t r = 0; r < count; r++) {
         std::fprintf(stdout, "%c[%3d] = ", matrix, r);

@@ -44,27 +44,6 @@ inline char kavelon_dependency_code(const char *name) {
     }
 }
 
-// The first column from j on, below n, whose code in row is not '0'; n if
-// there is none. Most cells of a large matrix are '0', so 32 and then 8 codes
-// are tested at a time.
-inline int kavelon_next_dependency(const char *row, int j, int n) {
-    const uint64_t no_codes = 0x3030303030303030ULL;  // eight '0'
-    for (; j + 32 <= n; j += 32) {
-        uint64_t codes[4];
-        std::memcpy(codes, row + j, sizeof codes);
-        if (((codes[0] ^ no_codes) | (codes[1] ^ no_codes) | (codes[2] ^ no_codes) |
-             (codes[3] ^ no_codes)) != 0)
-            break;
-    }
-    for (; j + 8 <= n; j += 8) {
-        uint64_t codes;
-        std::memcpy(&codes, row + j, sizeof codes);
-        if (codes != no_codes) break;
-    }
-    while (j < n && row[j] == DEP_NONE) j++;
-    return j;
-}
-
 // One cell of a sparse matrix row: a column and the code it holds there.
 struct KAVCELL {
     int32_t col;  // column index

@@ -104,7 +104,7 @@ int kavelon_identify_blocks_subblocks(KAVELON *dt) {
         const int flag = kavelon_find_order_n_block(dt, block_size);
         kavelon_print_trace(dt, "flag = %d   ncnt = %d   block_size = %d\n", flag, ncnt,
                             block_size);
-        if (flag == 1 && dt->debug != 0) kavelon_print_state(dt, stdout);
+        if (flag == 1 && kavelon_debug_on(dt)) kavelon_print_state(dt, stdout);
         if (flag == -1) return 1;
         // After every block the search starts again with single free rows.
         if (flag == 1) block_size = 0;

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "ordering/components.h"
 #include "ordering/steps.h"
 
 namespace {
@@ -281,19 +282,15 @@ int kavelon_fast_identify_predecessor_blocks(KAVELON *dt) {
     // Rows are in block order, so the rows of earlier blocks are exactly the
     // positions before the first row of a row's own block, and the last
     // strong input among them belongs to the highest such block.
-    int32_t block_start = 0;
-    int32_t max_block = 0;
-    for (int32_t i = 0; i <= n; i++) {
-        if (i == n || dt->d[i]->block_order != dt->d[block_start]->block_order) {
-            for (int32_t k = block_start; k < i; k++) dt->d[k]->predecessor_block = max_block;
-            if (i == n) break;
-            block_start = i;
-            max_block = 0;
+    for (int32_t first = 0, end = 0; first < n; first = end) {
+        end = kavelon_block_end(dt, first);
+        int32_t max_block = 0;
+        for (int32_t i = first; i < end; i++) {
+            int32_t last = -1;
+            for_each_strong_input(dt->P[i], i, first, [&](int32_t j) { last = j; });
+            if (last >= 0) max_block = std::max(max_block, dt->d[last]->block_order);
         }
-        const KAVROW &row = dt->P[i];
-        int32_t last = -1;
-        for_each_strong_input(row, i, block_start, [&](int32_t j) { last = j; });
-        if (last >= 0) max_block = std::max(max_block, dt->d[last]->block_order);
+        for (int32_t k = first; k < end; k++) dt->d[k]->predecessor_block = max_block;
     }
     return 0;
 }

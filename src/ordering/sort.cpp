@@ -1,6 +1,7 @@
 // Row sorting and predecessor blocks: brings every per-activity table into
 // block order, then gives every block the highest earlier block it strongly
 // depends on.
+#include <algorithm>
 #include <cstdio>
 #include <utility>
 
@@ -113,21 +114,21 @@ int kavelon_identify_predecessor_blocks(KAVELON *dt) {
     kavelon_print_trace(dt, "End of first step  dt->n = %d \n", dt->n);
 
     // Per block: every row of a block gets the highest value of its rows.
-    int32_t current_block = 1;
+    // The last block is filled after the trace, which shows where it starts,
+    // its highest value and where the block before it ended (j).
     int block_start = 0;
     int32_t max_block = 0;
-    int i = 0;
     int j = 0;
-    for (; i < dt->n; i++) {
-        const ACTSTATE *s = dt->d[i];
-        if (s->block_order != current_block) {
-            j = fill_predecessor(dt, block_start, i, max_block);
-            block_start = i;
-            max_block = 0;
-            current_block = s->block_order;
-        }
-        if (s->predecessor_block > max_block) max_block = s->predecessor_block;
+    for (int first = 0; first < dt->n;) {
+        const int end = kavelon_block_end(dt, first);
+        max_block = 0;
+        for (int k = first; k < end; k++) max_block = std::max(max_block, dt->d[k]->predecessor_block);
+        block_start = first;
+        if (end == dt->n) break;
+        j = fill_predecessor(dt, first, end, max_block);
+        first = end;
     }
+    const int i = dt->n > 0 ? dt->n : 0;
     // "j =" without a blank after it: fixed wording that callers rely on.
     kavelon_print_trace(dt, "End of second step i = %d j =%d block_start = %d max_block = %d\n", i,
                         j, block_start, max_block);

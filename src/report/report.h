@@ -15,8 +15,9 @@
 int kavelon_time_stamp(char buf[26]);
 // The writers share one signature: they only read the record, write the
 // whole report to the open stream and return 0, or 1 after a message when
-// the report could not be completed. The driver chooses one by the format
-// with a plain switch. The DSM table ("-fDSM", the partitioned matrix as a
+// the report could not be completed: out of memory, or a write error left
+// on the stream, which the caller reports as it closes the stream. The
+// driver chooses one by the format with a plain switch. The DSM table ("-fDSM", the partitioned matrix as a
 // plain CSV table, readable back as input) carries no time stamp.
 int kavelon_write_txt(const KAVELON *dt, FILE *out);
 int kavelon_write_csv(const KAVELON *dt, FILE *out);
@@ -73,8 +74,7 @@ inline void kavelon_put_string(KAVTEXT *text, const char *s) { kavelon_put_text(
 
 // The writers behind kavelon_write_txt, _csv and _xml, given the time stamp
 // as kavelon_time_stamp forms it (with its newline), or nullptr for a time
-// that could not be converted. Return 0; the CSV writer returns 1 after its
-// message when a line cannot be had in memory.
+// that could not be converted. They return as the writers above do.
 int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
 int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);
 int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp);

@@ -160,7 +160,8 @@ int kavelon_write_csv_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
         return 1;
     }
     std::fprintf(out, "\n");
-    return 0;
+    // A write error stays on the stream, for the caller to report as it closes it.
+    return std::ferror(out) != 0 ? 1 : 0;
 }
 
 int kavelon_write_csv(const KAVELON *dt, FILE *out) {

@@ -9,9 +9,11 @@
 // diagonal), its name, its block and predecessor block, then its marks on
 // the constraints. Output row: "Output: <name>", its marks on the
 // activities, three empty cells, its marks on the constraints.
+#include <new>
 #include <string>
 #include <string_view>
 
+#include "input/input.h"
 #include "report/report.h"
 
 namespace {
@@ -67,21 +69,24 @@ void end_line(FILE *out, std::string &line) {
     line.clear();
 }
 
-}  // namespace
-
-int kavelon_write_dsm(const KAVELON *dt, FILE *out) {
-    std::string line;
+void write_heading_row(const KAVELON *dt, FILE *out, std::string &line) {
     // The corner cell stays empty.
     for (int j = 0; j < dt->n; j++) {
         line += ',';
         append_cell(line, dt->design_data_name[j]);
     }
-    line += ",Activity,Block,Predecessor block";
+    for (const char *label : {kavelon_dsm_activity_label, kavelon_dsm_block_label, kavelon_dsm_predecessor_label}) {
+        line += ',';
+        line += label;
+    }
     for (int m = 0; m < dt->nQ; m++) {
         line += ',';
-        append_cell(line, std::string("Constraint: ") + xmlnulltext(dt->constraint_name[m]));
+        append_cell(line, std::string(kavelon_dsm_constraint_prefix) + xmlnulltext(dt->constraint_name[m]));
     }
     end_line(out, line);
+}
+
+void write_activity_rows(const KAVELON *dt, FILE *out, std::string &line) {
     for (int i = 0; i < dt->n; i++) {
         append_cell(line, dt->design_data_name[i]);
         append_marks(line, dt->P, i, dt->n, i);
@@ -92,12 +97,32 @@ int kavelon_write_dsm(const KAVELON *dt, FILE *out) {
         append_marks(line, dt->Q, i, dt->nQ, -1);
         end_line(out, line);
     }
+}
+
+void write_output_rows(const KAVELON *dt, FILE *out, std::string &line) {
     for (int k = 0; k < dt->nR; k++) {
-        append_cell(line, std::string("Output: ") + xmlnulltext(dt->output_name[k]));
+        append_cell(line, std::string(kavelon_dsm_output_prefix) + xmlnulltext(dt->output_name[k]));
         append_marks(line, dt->R, k, dt->n, -1);
         line += ",,,";
         append_marks(line, dt->T, k, dt->nQ, -1);
         end_line(out, line);
     }
-    return 0;
+}
+
+}  // namespace
+
+int kavelon_write_dsm(const KAVELON *dt, FILE *out) {
+    // Lines are put together in memory, one at a time; a line that cannot
+    // be had ends the table with a message rather than the process.
+    try {
+        std::string line;
+        write_heading_row(dt, out, line);
+        write_activity_rows(dt, out, line);
+        write_output_rows(dt, out, line);
+    } catch (const std::bad_alloc &) {
+        std::fputs(" *** ERROR: Out of memory for a line of the DSM report\n", stderr);
+        return 1;
+    }
+    // A write error stays on the stream, for the caller to report as it closes it.
+    return std::ferror(out) != 0 ? 1 : 0;
 }

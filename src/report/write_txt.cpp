@@ -195,7 +195,7 @@ void write_sequence_summary(const KAVELON *dt, FILE *out, int block) {
 // when row j is of the same block and placed after row i.
 void write_assumed_input(const KAVELON *dt, KAVTEXT *text, int i, int j, char code) {
     if (j <= i || dt->d[j]->block_order != dt->d[i]->block_order) return;
-    if (code != DEP_STRONG && code != DEP_WEAK && code != DEP_ICD) return;
+    if (kavelon_dependency_word(code) == nullptr) return;
     // The marker's words and a number of at most 11 characters.
     char line[80];
     const int length =
@@ -203,41 +203,50 @@ void write_assumed_input(const KAVELON *dt, KAVTEXT *text, int i, int j, char co
     kavelon_put_text(text, line, static_cast<size_t>(length));
 }
 
+// The heading of the block whose first row is `first`: its number,
+// predecessor and kind come from that row.
+void write_block_heading(const KAVELON *dt, FILE *out, int first) {
+    const ACTSTATE *s = dt->d[first];
+    std::fprintf(out, "\n\nBLOCK Nbr %2d :  Depends on Predecessor BLOCK Nbr %2d\n\n", s->block_order,
+                 s->predecessor_block);
+    if (s->subblock_order != 0) {
+        std::fprintf(out, "   Each design activity of the block can be performed independently\n\n");
+    } else {
+        // "activites" as spelt: fixed wording that callers rely on.
+        std::fprintf(out, "   All design activites of the block must be solved together\n\n");
+    }
+    if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence_summary(dt, out, s->block_order);
+}
+
+// One activity with its dependency lines. The row's heading and dependency
+// lines go out together, the heading as
+// "\n   Design Activity %s Produces Data %s and depends on:\n" would write it.
+void write_activity(const KAVELON *dt, FILE *out, const DependencyTails &tails, int i) {
+    KAVTEXT text;
+    kavelon_start_text(&text, out);
+    kavelon_put_string(&text, "\n   Design Activity ");
+    kavelon_put_string(&text, xmlnulltext(dt->design_activity_name[i]));
+    kavelon_put_string(&text, " Produces Data ");
+    kavelon_put_string(&text, xmlnulltext(dt->design_data_name[i]));
+    kavelon_put_string(&text, " and depends on:\n");
+    const KAVROW &row = dt->P[i];
+    for (int32_t t = 0; t < row.count; t++) {
+        write_dependency(dt, &text, tails, i, row.cell[t].col, row.cell[t].code);
+        if (dt->sequence != KAVELON_SEQUENCE_NONE)
+            write_assumed_input(dt, &text, i, row.cell[t].col, row.cell[t].code);
+    }
+    kavelon_flush_text(&text);
+}
+
+// A block runs over consecutive rows of the same block number.
 void write_blocks(const KAVELON *dt, FILE *out) {
     DependencyTails tails;
     collect_tails(dt, tails);
-    int heading_block = -1;
-    for (int i = 0; i < dt->n; i++) {
-        const ACTSTATE *s = dt->d[i];
-        if (s->block_order != heading_block) {
-            std::fprintf(out, "\n\nBLOCK Nbr %2d :  Depends on Predecessor BLOCK Nbr %2d\n\n",
-                         s->block_order, s->predecessor_block);
-            if (s->subblock_order != 0) {
-                std::fprintf(out, "   Each design activity of the block can be performed independently\n\n");
-            } else {
-                // "activites" as spelt: fixed wording that callers rely on.
-                std::fprintf(out, "   All design activites of the block must be solved together\n\n");
-            }
-            if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence_summary(dt, out, s->block_order);
-            heading_block = s->block_order;
-        }
-        // The row's heading and dependency lines go out together, the heading
-        // as "\n   Design Activity %s Produces Data %s and depends on:\n"
-        // would write it.
-        KAVTEXT text;
-        kavelon_start_text(&text, out);
-        kavelon_put_string(&text, "\n   Design Activity ");
-        kavelon_put_string(&text, xmlnulltext(dt->design_activity_name[i]));
-        kavelon_put_string(&text, " Produces Data ");
-        kavelon_put_string(&text, xmlnulltext(dt->design_data_name[i]));
-        kavelon_put_string(&text, " and depends on:\n");
-        const KAVROW &row = dt->P[i];
-        for (int32_t t = 0; t < row.count; t++) {
-            write_dependency(dt, &text, tails, i, row.cell[t].col, row.cell[t].code);
-            if (dt->sequence != KAVELON_SEQUENCE_NONE)
-                write_assumed_input(dt, &text, i, row.cell[t].col, row.cell[t].code);
-        }
-        kavelon_flush_text(&text);
+    for (int first = 0; first < dt->n;) {
+        const int end = kavelon_block_end(dt, first);
+        write_block_heading(dt, out, first);
+        for (int i = first; i < end; i++) write_activity(dt, out, tails, i);
+        first = end;
     }
 }
 
@@ -248,7 +257,10 @@ int kavelon_write_txt_with_stamp(const KAVELON *dt, FILE *out, const char *stamp
     write_table(dt, out);
     std::fprintf(out, "\n");
     write_blocks(dt, out);
-    return 0;
+    // Every piece put together in memory falls back to one written at a
+    // time, so only a write error, left on the stream for the caller to
+    // report as it closes it, stops this report short.
+    return std::ferror(out) != 0 ? 1 : 0;
 }
 
 int kavelon_write_txt(const KAVELON *dt, FILE *out) {

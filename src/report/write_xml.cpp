@@ -154,7 +154,7 @@ void write_sequence(const KAVELON *dt, FILE *out, int first, int end) {
         for (int32_t t = kavelon_first_cell_from(&row, i + 1); t < row.count && row.cell[t].col < end; t++) {
             const int j = row.cell[t].col;
             const char code = row.cell[t].code;
-            const char *kind = code == DEP_STRONG ? "strong" : code == DEP_WEAK ? "weak" : code == DEP_ICD ? "icd" : nullptr;
+            const char *kind = kavelon_dependency_word(code);
             if (kind == nullptr) continue;
             std::fprintf(out,
                          "<assumed_input>\n<activity>%s</activity>\n<data>%s</data>\n<kind>%s</kind>\n"
@@ -165,54 +165,58 @@ void write_sequence(const KAVELON *dt, FILE *out, int first, int end) {
     std::fprintf(out, "</sequence>\n");
 }
 
-// Closes the block of the rows before `end`.
-void close_block(const KAVELON *dt, FILE *out, int size, int end) {
-    std::fprintf(out, "<block_size>%d</block_size>\n", size);
-    if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence(dt, out, end - size, end);
+// The heading of the block whose first row is `first`: its number,
+// predecessor and kind come from that row.
+void open_block(const KAVELON *dt, FILE *out, int first) {
+    const ACTSTATE *s = dt->d[first];
+    std::fprintf(out, "<block>\n");
+    std::fprintf(out, "<block_number>%d</block_number>\n", s->block_order);
+    std::fprintf(out, "<predecessor_block>%d</predecessor_block>\n", s->predecessor_block);
+    if (s->subblock_order != 0) {
+        std::fprintf(out, "<block_type>independent</block_type>\n");
+    } else {
+        std::fprintf(out, "<block_type>dependent</block_type>\n");
+    }
+}
+
+// Closes the block of rows first .. end - 1.
+void close_block(const KAVELON *dt, FILE *out, int first, int end) {
+    std::fprintf(out, "<block_size>%d</block_size>\n", end - first);
+    if (dt->sequence != KAVELON_SEQUENCE_NONE) write_sequence(dt, out, first, end);
     std::fprintf(out, "</block>\n");
 }
 
-// A block runs over consecutive rows of the same block number; its number,
-// predecessor and kind come from its first row.
-void write_blocks(const KAVELON *dt, FILE *out, const DependencyNames &names) {
-    int open_block = -1;
-    int size = 0;
-    for (int i = 0; i < dt->n; i++) {
-        const ACTSTATE *s = dt->d[i];
-        if (s->block_order != open_block) {
-            if (open_block != -1) close_block(dt, out, size, i);
-            open_block = s->block_order;
-            std::fprintf(out, "<block>\n");
-            std::fprintf(out, "<block_number>%d</block_number>\n", s->block_order);
-            std::fprintf(out, "<predecessor_block>%d</predecessor_block>\n", s->predecessor_block);
-            if (s->subblock_order != 0) {
-                std::fprintf(out, "<block_type>independent</block_type>\n");
-            } else {
-                std::fprintf(out, "<block_type>dependent</block_type>\n");
-            }
-            size = 0;
-        }
-        // Rows are in block order, their names wherever they were read.
-        if (i + 4 < dt->n) {
-            if (dt->design_activity_name[i + 4] != nullptr) __builtin_prefetch(dt->design_activity_name[i + 4]);
-            if (dt->design_data_name[i + 4] != nullptr) __builtin_prefetch(dt->design_data_name[i + 4]);
-        }
-        // "<design_activity>\n<name>%s</name>\n<data>%s</data>\n", without
-        // formatting a million times over, put together with the row's
-        // dependencies and written at once.
-        KAVTEXT row;
-        kavelon_start_text(&row, out);
-        kavelon_put_string(&row, "<design_activity>\n<name>");
-        kavelon_put_string(&row, xmlnulltext(dt->design_activity_name[i]));
-        kavelon_put_string(&row, "</name>\n<data>");
-        kavelon_put_string(&row, xmlnulltext(dt->design_data_name[i]));
-        kavelon_put_string(&row, "</data>\n");
-        write_dependencies(dt, &row, names, dt->P[i], dt->Q[i]);
-        kavelon_put_string(&row, "</design_activity>\n");
-        kavelon_flush_text(&row);
-        size++;
+// One activity row with its dependencies.
+void write_activity(const KAVELON *dt, FILE *out, const DependencyNames &names, int i) {
+    // Rows are in block order, their names wherever they were read.
+    if (i + 4 < dt->n) {
+        if (dt->design_activity_name[i + 4] != nullptr) __builtin_prefetch(dt->design_activity_name[i + 4]);
+        if (dt->design_data_name[i + 4] != nullptr) __builtin_prefetch(dt->design_data_name[i + 4]);
     }
-    if (open_block != -1) close_block(dt, out, size, dt->n);
+    // "<design_activity>\n<name>%s</name>\n<data>%s</data>\n", without
+    // formatting a million times over, put together with the row's
+    // dependencies and written at once.
+    KAVTEXT row;
+    kavelon_start_text(&row, out);
+    kavelon_put_string(&row, "<design_activity>\n<name>");
+    kavelon_put_string(&row, xmlnulltext(dt->design_activity_name[i]));
+    kavelon_put_string(&row, "</name>\n<data>");
+    kavelon_put_string(&row, xmlnulltext(dt->design_data_name[i]));
+    kavelon_put_string(&row, "</data>\n");
+    write_dependencies(dt, &row, names, dt->P[i], dt->Q[i]);
+    kavelon_put_string(&row, "</design_activity>\n");
+    kavelon_flush_text(&row);
+}
+
+// A block runs over consecutive rows of the same block number.
+void write_blocks(const KAVELON *dt, FILE *out, const DependencyNames &names) {
+    for (int first = 0; first < dt->n;) {
+        const int end = kavelon_block_end(dt, first);
+        open_block(dt, out, first);
+        for (int i = first; i < end; i++) write_activity(dt, out, names, i);
+        close_block(dt, out, first, end);
+        first = end;
+    }
 }
 
 void write_outputs(const KAVELON *dt, FILE *out, const DependencyNames &names) {
@@ -236,15 +240,23 @@ void write_constraints(const KAVELON *dt, FILE *out) {
 }  // namespace
 
 int kavelon_write_xml_with_stamp(const KAVELON *dt, FILE *out, const char *stamp) {
-    write_header(dt, out, stamp);
-    DependencyNames names;
-    collect_names(names.data, dt->design_data_name, dt->n);
-    collect_names(names.constraints, dt->constraint_name, dt->nQ);
-    write_blocks(dt, out, names);
-    write_outputs(dt, out, names);
-    write_constraints(dt, out);
+    // The name tables fall back to the names themselves; what else needs
+    // memory ends the report with a message rather than the process.
+    try {
+        write_header(dt, out, stamp);
+        DependencyNames names;
+        collect_names(names.data, dt->design_data_name, dt->n);
+        collect_names(names.constraints, dt->constraint_name, dt->nQ);
+        write_blocks(dt, out, names);
+        write_outputs(dt, out, names);
+        write_constraints(dt, out);
+    } catch (const std::bad_alloc &) {
+        std::fputs(" *** ERROR: Out of memory for the XML report\n", stderr);
+        return 1;
+    }
     std::fprintf(out, "</kavelon>\n");
-    return 0;
+    // A write error stays on the stream, for the caller to report as it closes it.
+    return std::ferror(out) != 0 ? 1 : 0;
 }
 
 int kavelon_write_xml(const KAVELON *dt, FILE *out) {

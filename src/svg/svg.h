@@ -56,9 +56,41 @@ struct SVGREPORT {
     std::vector<std::string> constraints;
 };
 
+// A line of text above the matrix as shown (wrapped or cut), at its baseline.
+struct SVGLINE {
+    std::string text;
+    double y;
+};
+
+// What a legend entry's swatch shows: a kind of mark, ground, block or
+// region of the picture.
+enum SVGSWATCH {
+    SVG_SWATCH_STRONG,
+    SVG_SWATCH_WEAK,
+    SVG_SWATCH_ICD,
+    SVG_SWATCH_DIAGONAL,
+    SVG_SWATCH_FEEDBACK,
+    SVG_SWATCH_COUPLED,
+    SVG_SWATCH_INDEPENDENT,
+    SVG_SWATCH_BLOCK_NAME,
+    SVG_SWATCH_BANDS,
+    SVG_SWATCH_CONSTRAINTS,
+    SVG_SWATCH_OUTPUTS,
+};
+
+// One legend entry: its swatch and its words, placed.
+struct SVGLEGENDITEM {
+    SVGSWATCH swatch;
+    std::string text;
+    double x;       // left edge of the swatch
+    double y;       // top of the entry's line
+    double text_x;  // left edge of the words, after the swatch
+};
+
 // Geometry of the picture, worked out from the report alone. Every text is
 // placed from its measured width, so that none leaves the canvas or runs
-// into another text or a mark.
+// into another text or a mark. The texts above the matrix are kept here as
+// measured, so that the drawing shows exactly what was made room for.
 struct SVGLAYOUT {
     int32_t cell;          // side of one matrix cell
     int32_t gap;           // space between the activity matrix and the extra rows/columns
@@ -85,6 +117,11 @@ struct SVGLAYOUT {
     double index_column_width;
     double width;          // whole picture
     double height;
+    std::vector<SVGLINE> title;          // the title's lines
+    std::vector<SVGLINE> header;         // study, version, creation time and input, as shown
+    std::vector<SVGLEGENDITEM> legend;   // every legend entry
+    std::string legend_sample;           // the legend's sample block name, in the form the blocks use
+    std::string caption;
 };
 
 // The picture's font, whose advance widths kavelon-svg measures texts with;
@@ -117,12 +154,15 @@ std::string kavelon_svg_fit_text(const std::string &text, double font, int32_t b
 // messages. Returns 0, or 1 after one line on standard error.
 int kavelon_svg_read_report(XMLENTITY *root, const char *source, SVGREPORT *report);
 
-// Works out the picture's geometry.
+// Works out the picture's geometry and its texts above the matrix; whatever
+// layout held before is replaced.
 void kavelon_svg_plan_layout(const SVGREPORT *report, SVGLAYOUT *layout);
 // Writes the whole SVG document to out.
 void kavelon_svg_write_picture(const SVGREPORT *report, FILE *out);
 
-// The whole program; returns the exit status.
+// The whole program; returns the exit status. Memory running out at any
+// point after the command line is read ends the run with one line on
+// standard error and status 1.
 int kavelon_svg_main(int argc, char **argv);
 
 #endif

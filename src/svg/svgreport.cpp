@@ -35,11 +35,9 @@ XMLENTITY *find_element(XMLENTITY *parent, const char *name) {
 // An element's text; an empty-element tag holds the empty text.
 const char *text_of(const XMLENTITY *e) { return e->text != nullptr ? e->text : ""; }
 
+// DEP_NONE for anything but a dependency element.
 char dependency_kind(const XMLENTITY *e) {
-    if (is_element(e, "strong")) return DEP_STRONG;
-    if (is_element(e, "weak")) return DEP_WEAK;
-    if (is_element(e, "icd")) return DEP_ICD;
-    return 0;
+    return e->type == XMLENTITY_ELEMENT ? kavelon_dependency_code(e->name) : DEP_NONE;
 }
 
 // A count or block number: decimal digits only, within int32_t.
@@ -73,7 +71,7 @@ int read_block_number(XMLENTITY *block, const char *name, int32_t position, cons
 void collect_dependencies(XMLENTITY *parent, int32_t output, int32_t row, std::vector<PENDING> &pending) {
     for (XMLENTITY *c = parent->child; c != nullptr; c = c->next) {
         const char kind = dependency_kind(c);
-        if (kind != 0) pending.push_back(PENDING{output, row, kind, text_of(c)});
+        if (kind != DEP_NONE) pending.push_back(PENDING{output, row, kind, text_of(c)});
     }
 }
 

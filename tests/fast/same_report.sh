@@ -27,6 +27,11 @@ for input in "$@"; do
             echo "FAIL $name: no report"
             failed=1
         fi
+        # Every input here is a valid process: failing alike both ways is no pass.
+        if [ "$(cat "$work/plain/status")" != 0 ]; then
+            echo "FAIL $name: exit status $(cat "$work/plain/status")"
+            failed=1
+        fi
         for f in report stderr status; do
             if ! cmp -s "$work/plain/$f" "$work/debug/$f"; then
                 echo "FAIL $name: $f differs with and without -d"

@@ -95,7 +95,16 @@ TEST(ProcessXml, BuildsTheExampleModel) {
     EXPECT_EQ(row_codes(dt.Q[1], dt.nQ), "0");
     EXPECT_EQ(row_codes(dt.R[0], dt.n), "WW");
     EXPECT_EQ(row_codes(dt.T[0], dt.nQ), "I");
-    EXPECT_EQ(dt.d[1]->block_order | dt.d[1]->row_nbr_remaining_s | dt.d[1]->delete_chain, 0);
+    // Every activity starts the ordering unassigned and unmarked, each with a
+    // state of its own: a state left over or shared would decide blocks.
+    for (int i = 0; i < dt.n; i++) {
+        SCOPED_TRACE(i);
+        const ACTSTATE &s = *dt.d[i];
+        EXPECT_EQ((std::vector<int32_t>{s.block_order, s.subblock_order, s.predecessor_block, s.trial_chain,
+                                        s.candidate_rows, s.row_nbr_remaining_s, s.delete_chain}),
+                  std::vector<int32_t>(7, 0));
+        for (int k = 0; k < i; k++) EXPECT_NE(dt.d[i], dt.d[k]);
+    }
 
     // Names and header values are the tree's own texts, not copies.
     XMLENTITY *root = dt.root;

@@ -4,53 +4,95 @@
 
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "ordering/ordering.h"
 #include "ordering/steps.h"
+#include "sequence/methods.h"
 #include "ordering/ordering_fixture.h"
 
 namespace {
-// While set, every allocation through operator new fails; so does every one
-// above refuse_above bytes.
-bool refuse_memory = false;
+// While allow_news is not negative, that many more allocations through
+// operator new succeed and every later one fails; every allocation above
+// refuse_above bytes fails too. refused counts the failures, so that a test
+// can tell that the way without memory was taken at all.
+long allow_news = -1;
 std::size_t refuse_above = static_cast<std::size_t>(-1);
+long refused = 0;
+
+struct Ordered {
+    std::vector<std::string> order;
+    int32_t nblock;
+    std::vector<std::string> rows;
+    std::vector<int32_t> block, subblock, predecessor;
+};
+
+Ordered ordered(const KAVELON &dt) {
+    Ordered o{ordering_test::activity_order(dt), dt.nblock, {}, {}, {}, {}};
+    for (int i = 0; i < dt.n; i++) {
+        o.rows.push_back(ordering_test::row_codes(dt.P[i], dt.n));
+        o.block.push_back(dt.d[i]->block_order);
+        o.subblock.push_back(dt.d[i]->subblock_order);
+        o.predecessor.push_back(dt.d[i]->predecessor_block);
+    }
+    return o;
+}
 }  // namespace
 
 void *operator new(std::size_t size) {
-    if (refuse_memory || size > refuse_above) throw std::bad_alloc();
+    if (allow_news == 0 || size > refuse_above) {
+        refused++;
+        throw std::bad_alloc();
+    }
+    if (allow_news > 0) allow_news--;
     if (void *p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
 void operator delete(void *p) noexcept { std::free(p); }
 void operator delete(void *p, std::size_t) noexcept { std::free(p); }
 
-TEST(FastOrderFallback, WithoutMemoryGivesTheSameResult) {
+TEST(FastOrderFallback, MemoryFailingAtAnyPointGivesTheSameResult) {
     // Nested cycles with an independent row after them.
     const std::vector<std::string> p = {"000S0", "S000S", "S0000", "00S00", "0SS00", "0S000"};
-    auto with_rec = ordering_test::make_record(p), without_rec = ordering_test::make_record(p);
-    KAVELON &with = with_rec->dt, &without = without_rec->dt;
+    auto with_rec = ordering_test::make_record(p);
+    KAVELON &with = with_rec->dt;
     ASSERT_EQ(kavelon_fast_identify_blocks_subblocks(&with), 0);
     ASSERT_EQ(kavelon_fast_sort_P(&with), 0);
     ASSERT_EQ(kavelon_fast_identify_predecessor_blocks(&with), 0);
+    const Ordered expected = ordered(with);
 
-    refuse_memory = true;
-    const int blocks = kavelon_fast_identify_blocks_subblocks(&without);
-    const int sort = kavelon_fast_sort_P(&without);
-    const int predecessors = kavelon_fast_identify_predecessor_blocks(&without);
-    refuse_memory = false;
-    ASSERT_EQ(blocks, 0);
-    ASSERT_EQ(sort, 0);
-    ASSERT_EQ(predecessors, 0);
-
-    EXPECT_EQ(ordering_test::activity_order(without), ordering_test::activity_order(with));
-    EXPECT_EQ(without.nblock, with.nblock);
-    for (int i = 0; i < with.n; i++) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(ordering_test::row_codes(without.P[i], without.n),
-                  ordering_test::row_codes(with.P[i], with.n));
-        EXPECT_EQ(without.d[i]->block_order, with.d[i]->block_order);
-        EXPECT_EQ(without.d[i]->subblock_order, with.d[i]->subblock_order);
-        EXPECT_EQ(without.d[i]->predecessor_block, with.d[i]->predecessor_block);
+    // The first allocation fails, then the second, and so on, until the
+    // stages find all the memory they ask for: a failure half-way through
+    // must leave nothing behind that the way without memory would keep.
+    bool failed_somewhere = true;
+    for (long k = 0; failed_somewhere; k++) {
+        SCOPED_TRACE(k);
+        ASSERT_LT(k, 1000);
+        auto rec = ordering_test::make_record(p);
+        KAVELON &without = rec->dt;
+        refused = 0;
+        allow_news = k;
+        const int blocks = kavelon_fast_identify_blocks_subblocks(&without);
+        const int sort = kavelon_fast_sort_P(&without);
+        const int predecessors = kavelon_fast_identify_predecessor_blocks(&without);
+        allow_news = -1;
+        failed_somewhere = refused > 0;
+        ASSERT_EQ(blocks, 0);
+        ASSERT_EQ(sort, 0);
+        ASSERT_EQ(predecessors, 0);
+        const Ordered got = ordered(without);
+        EXPECT_EQ(got.order, expected.order);
+        EXPECT_EQ(got.nblock, expected.nblock);
+        EXPECT_EQ(got.rows, expected.rows);
+        EXPECT_EQ(got.block, expected.block);
+        EXPECT_EQ(got.subblock, expected.subblock);
+        EXPECT_EQ(got.predecessor, expected.predecessor);
+        // Without any memory at all the stages must have asked for some:
+        // otherwise this test never reaches the way without memory.
+        if (k == 0) {
+            EXPECT_GT(refused, 0);
+        }
     }
 }
 
@@ -64,9 +106,11 @@ TEST(SequenceFallback, WithoutTheExactTableTheHeuristicOrders) {
     g.n = n;
     for (int i = 0; i < n; i++) g.marks.push_back({i, (i + 1) % n, 1});
     refuse_above = std::size_t{1} << 20;
+    refused = 0;
     SEQRESULT r;
     kavelon_order_block(&g, KAVELON_SEQUENCE_INPUTS, KAVELON_EXACT_LIMIT, &r);
     refuse_above = static_cast<std::size_t>(-1);
+    EXPECT_GT(refused, 0);
     EXPECT_EQ(r.sequence.memory_fallback, 1);
     EXPECT_EQ(r.sequence.method, KAVELON_METHOD_HEURISTIC);
     EXPECT_EQ(r.sequence.strong_inputs, 1);

@@ -84,7 +84,8 @@ TEST(Writers, NumbersWidenTheirFieldsAndLongNamesStayWholeOutsideTheTxtTable) {
     const std::string t = txt(dt);
     EXPECT_EQ(line_starting(t, "   0"), "   0 nnnnnnnnnnnnnnnnnnnn                    d 100 1000 99 X");
     EXPECT_EQ(line_starting(t, "BLOCK"), "BLOCK Nbr 100 :  Depends on Predecessor BLOCK Nbr 99");
-    EXPECT_NE(t.find("Design Activity " + long_name + " Produces"), std::string::npos);
+    EXPECT_EQ(line_starting(t, "   Design Activity "),
+              "   Design Activity " + long_name + " Produces Data d and depends on:");
     EXPECT_EQ(line_starting(csv(dt), "   0"), "   0,\" " + long_name + "\" ,\" d\",100,1000,99 ,0 , ");
     EXPECT_NE(write_report(kavelon_write_xml_with_stamp, dt).find(
                   "<block_number>100</block_number>\n<predecessor_block>99</predecessor_block>\n"),
@@ -106,10 +107,24 @@ TEST(Writers, NumbersWidenTheirFieldsAndLongNamesStayWholeOutsideTheTxtTable) {
 }
 
 TEST(TxtReport, UnknownCodeWritesTheInternalErrorLineAndGoesOn) {
-    Model m;
+    // The report is the one of the same model without the unknown code, with
+    // the error line where that code's dependency would stand.
+    Model m, clean;
     m.activities = {{"a", "x", 1, 1, 0, "0?I", ""}, {"b", "y", 1, 2, 0, "000", ""}, {"c", "z", 1, 3, 0, "000", ""}};
-    EXPECT_NE(txt(m.build()).find("depends on:\n      *** Internal error ***\n      (ICD)                              z"),
-              std::string::npos);
+    clean.activities = m.activities;
+    clean.activities[0].p_row = "00I";
+    std::string expected = txt(clean.build());
+    const std::string before_icd = "depends on:\n      (ICD)                              z";
+    const size_t at = expected.find(before_icd);
+    ASSERT_NE(at, std::string::npos) << expected;
+    ASSERT_EQ(expected.find(before_icd, at + 1), std::string::npos);
+    expected.insert(at + std::strlen("depends on:\n"), "      *** Internal error ***\n");
+    std::string got = txt(m.build());
+    // The matrix rows show the code as it stands.
+    const size_t row = got.find(" X?I\n");
+    ASSERT_NE(row, std::string::npos) << got;
+    got.replace(row, 5, " X0I\n");
+    EXPECT_EQ(got, expected);
 }
 
 TEST(CsvReport, DoubleQuotesInValuesAreDoubledAndNothingElseChanges) {

@@ -2,6 +2,9 @@
 // texts measured and labels cut at a width on a character boundary.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "svg/svg.h"
 
 namespace {
@@ -83,8 +86,34 @@ TEST(SvgFitText, CutsAtAWidthWithAnEllipsisAndNeverInsideACharacter) {
     EXPECT_EQ(kavelon_svg_fit_text("\xFF\xFF\xFF\xFF", 2048, 0, 2100 + 2048), "\xFF" + ellipsis);
     EXPECT_EQ(kavelon_svg_fit_text("abc", 12, 0, 1), "");  // not even the ellipsis fits
     EXPECT_EQ(kavelon_svg_fit_text("", 12, 0, 0), "");
-    for (const double room : {10.0, 55.5, 100.0, 333.0}) {
-        EXPECT_LE(kavelon_svg_text_width(kavelon_svg_fit_text(w40, 12, 1, room), 12, 1), room) << room;
+}
+
+// Against every cut tried in turn: a text that fits stays whole, otherwise
+// the longest run of whole characters that fits with the ellipsis after it.
+TEST(SvgFitText, TakesTheLongestCutThatFits) {
+    const std::string ellipsis = "\xE2\x80\xA6";
+    const std::vector<std::string> texts = {std::string(40, 'W'), "Wing geometry \xC3\xA9tude \xE4\xB8\x80 iiiiW",
+                                            "\xFF" "a\xC3\xA9\xE2\x80\xA6 mixed", "x"};
+    for (const std::string &text : texts) {
+        // Where each character starts.
+        std::vector<size_t> starts;
+        for (size_t at = 0; at < text.size(); at++)
+            if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80) starts.push_back(at);
+        for (const int bold : {0, 1}) {
+            for (double room = 0.3; room < 600; room += 7.3) {
+                std::string expected;
+                if (kavelon_svg_text_width(text, 12, bold) <= room) {
+                    expected = text;
+                } else {
+                    for (const size_t cut : starts) {
+                        const std::string tried = text.substr(0, cut) + ellipsis;
+                        if (kavelon_svg_text_width(tried, 12, bold) <= room) expected = tried;
+                    }
+                }
+                EXPECT_EQ(kavelon_svg_fit_text(text, 12, bold, room), expected)
+                    << text << " bold " << bold << " room " << room;
+            }
+        }
     }
 }
 
