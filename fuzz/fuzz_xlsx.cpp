@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "input/xlsx.h"
+#include "input/input.h"
 
 namespace {
 

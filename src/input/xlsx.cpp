@@ -12,12 +12,13 @@
 // Every part is streamed from the archive into expat a chunk at a time and
 // counted as it comes, so a part that inflates beyond the limit is refused
 // after reading no more than the limit, whatever its header claims.
-#include "input/xlsx.h"
+#include "input/input.h"
 
 #include <expat.h>
 #include <zip.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -717,4 +718,119 @@ int kavelon_read_xlsx_sheet(const char *bytes, size_t size, const char *sheet_na
     }
     zip_discard(archive);
     return good ? 0 : 1;
+}
+
+namespace {
+
+bool read_all_bytes(FILE *in, std::string &bytes) {
+    char buf[65536];
+    size_t got;
+    while ((got = std::fread(buf, 1, sizeof buf, in)) > 0) bytes.append(buf, got);
+    return std::ferror(in) == 0;
+}
+
+// The sheet's cells as the rows of the matrix reader: rows that hold
+// nothing left out, columns counted from the leftmost one used, the first
+// rows whole (empty cells where the sheet has none), every other row its
+// label and the cells that are not empty. Each cell keeps its place on the
+// sheet for the messages.
+KAVGRID sheet_grid(const KAVSHEET &sheet) {
+    KAVGRID rows;
+    int32_t left = KAVELON_XLSX_MAX_COLUMNS;
+    int32_t right = 0;
+    for (const KAVSHEETCELL &c : sheet.cells) {
+        left = std::min(left, c.column);
+        right = std::max(right, c.column + 1);
+    }
+    const int32_t width = right - left;
+    for (size_t k = 0; k < sheet.cells.size();) {
+        const int32_t row_number = sheet.cells[k].row;
+        KAVGRIDROW row;
+        row.width = width;
+        const bool whole = rows.size() < static_cast<size_t>(KAVELON_GRID_HEAD_ROWS);
+        int32_t next = 0;  // the next index a whole row lacks
+        auto put = [&](int32_t index, const std::string &text) {
+            row.cells.push_back({text, index, row_number, left + index});
+        };
+        for (; k < sheet.cells.size() && sheet.cells[k].row == row_number; k++) {
+            const KAVSHEETCELL &c = sheet.cells[k];
+            const int32_t index = c.column - left;
+            if (whole) {
+                for (; next < index; next++) put(next, std::string());
+            } else if (index > 0 && row.cells.empty()) {
+                put(0, std::string());
+            }
+            std::string text = c.text;
+            // As around a CSV cell, white space around a label or a mark is
+            // not part of it.
+            size_t end = text.size();
+            while (end > 0 && xmlisspace(static_cast<unsigned char>(text[end - 1]))) end--;
+            size_t start = 0;
+            while (start < end && xmlisspace(static_cast<unsigned char>(text[start]))) start++;
+            text = text.substr(start, end - start);
+            if (!text.empty()) row.filled = index + 1;
+            if (whole || index == 0 || !text.empty()) put(index, text);
+            next = index + 1;
+        }
+        if (whole) {
+            for (; next < width; next++) put(next, std::string());
+        }
+        if (row.filled > 0) rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+}  // namespace
+
+int kavelon_read_xlsx_file(KAVELON *dt, FILE *in) {
+    if (dt == nullptr || in == nullptr) return 1;
+    const char *file = xmlnulltext(dt->xml_filename);
+    KAVSHEET sheet;
+    KAVSHEETERROR error;
+    KAVGRIDERROR grid_error;
+    bool placed_in_grid = false;
+    bool good = false;
+    try {
+        std::string bytes;
+        if (!read_all_bytes(in, bytes)) {
+            error.what = "read error";
+        } else if (kavelon_read_xlsx_sheet(bytes.data(), bytes.size(), dt->sheet_name, KAVELON_XLSX_MAX_PART_BYTES,
+                                           &sheet, &error) == 0) {
+            KAVGRID rows = sheet_grid(sheet);
+            placed_in_grid = true;
+            if (rows.empty()) {
+                kavelon_grid_fail(&grid_error, 0, 0, "no matrix, the sheet is empty");
+            } else {
+                int32_t first_column = 1;
+                const int32_t heading = kavelon_grid_heading(rows, &first_column);
+                XMLENTITY *root = nullptr;
+                good = kavelon_grid_tree(dt, rows, heading, first_column, &root, &grid_error);
+                if (good) {
+                    dt->entities = root;
+                    dt->root = root;
+                } else {
+                    free_XMLENTITY(root);
+                }
+            }
+        }
+    } catch (const std::bad_alloc &) {
+        error.what = "out of memory";
+        placed_in_grid = false;
+    }
+    if (good) return 0;
+    if (error.what == "out of memory") {
+        std::fprintf(stderr, " *** ERROR: Out of memory reading xlsx file (%s)\n", file);
+        return 1;
+    }
+    if (placed_in_grid) {
+        std::fprintf(stderr, " *** ERROR: xlsx file (%s) sheet (%s) cell %s: %s\n", file,
+                     kavelon_one_line(sheet.name).c_str(),
+                     kavelon_cell_reference(grid_error.line, grid_error.column).c_str(), grid_error.what.c_str());
+        return 1;
+    }
+    std::string where;
+    if (error.sheet) where = " sheet (" + kavelon_one_line(sheet.name) + ")";
+    if (error.row >= 0) where += " cell " + kavelon_cell_reference(error.row, error.column);
+    std::fprintf(stderr, " *** ERROR: xlsx file (%s)%s: %s\n", file, where.c_str(), kavelon_one_line(error.what).c_str());
+    return 1;
 }

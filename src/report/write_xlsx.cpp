@@ -1,6 +1,7 @@
 // The partitioned matrix as an .xlsx workbook, written with libxlsxwriter.
 //
-// First sheet "DSM": the very cells of the DSM table ("-fDSM"), so that
+// First sheet "DSM": the very cells of the DSM table ("-fDSM", header
+// value rows and all), so that
 // kavelon reads the workbook back as it reads that table, drawn for a
 // person: each block a bordered square on the diagonal (a medium border for
 // a coupled block, a thin one for an independent block), feedback marks
@@ -20,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input.h"
 #include "report/report.h"
 
 namespace {
@@ -281,7 +283,26 @@ void write_matrix(Book *book, const KAVELON *dt) {
         const std::string label = std::string("Output: ") + xmlnulltext(dt->output_name[k]);
         put_text(book, sheet, dt->n + 1 + k, 0, label.c_str(), book->label);
         write_plain_marks(book, dt->n + 1 + k, &dt->R[k], 1);
+        put_number(book, sheet, dt->n + 1 + k, dt->n + 2, 0);
+        put_number(book, sheet, dt->n + 1 + k, dt->n + 3, 0);
         if (dt->nQ > 0) write_plain_marks(book, dt->n + 1 + k, &dt->T[k], dt->n + 4);
+    }
+    // The header values that are there, as the DSM table has them.
+    int32_t row = dt->n + 1 + dt->nR;
+    const struct {
+        const char *label;
+        const char *value;
+    } values[] = {{kavelon_dsm_name_label, dt->name},
+                  {kavelon_dsm_version_label, dt->version},
+                  {kavelon_dsm_version_date_label, dt->version_date},
+                  {kavelon_dsm_study_name_label, dt->study_name}};
+    for (const auto &v : values) {
+        if (v.value == nullptr) continue;
+        put_text(book, sheet, row, 0, v.label, book->label);
+        put_text(book, sheet, row, dt->n + 1, v.value, nullptr);
+        put_number(book, sheet, row, dt->n + 2, 0);
+        put_number(book, sheet, row, dt->n + 3, 0);
+        row++;
     }
 }
 
@@ -385,13 +406,13 @@ int64_t process_rows(const KAVELON *dt) {
 // Why the model does not fit a workbook's sheets, or "" when it does.
 std::string too_large(const KAVELON *dt) {
     const int64_t columns = int64_t{1} + dt->n + 3 + dt->nQ;
-    const int64_t rows = int64_t{1} + dt->n + dt->nR;
+    const int64_t rows = int64_t{1} + dt->n + dt->nR + 4;
     if (columns > LXW_COL_MAX) {
         return std::to_string(dt->n) + " activities and " + std::to_string(dt->nQ) + " constraints need " +
                std::to_string(columns) + " columns, a worksheet has " + std::to_string(LXW_COL_MAX);
     }
     if (rows > LXW_ROW_MAX) {
-        return std::to_string(dt->n) + " activities and " + std::to_string(dt->nR) + " outputs need " +
+        return std::to_string(dt->n) + " activities, " + std::to_string(dt->nR) + " outputs and the header values need " +
                std::to_string(rows) + " rows, a worksheet has " + std::to_string(LXW_ROW_MAX);
     }
     const int64_t process = process_rows(dt);

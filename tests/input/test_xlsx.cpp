@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "input/xlsx.h"
+#include "input/input.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <sstream>
 #include <string>
 
-#include "input/xlsx.h"
+#include "input/input.h"
 #include "report/report_fixture.h"
 
 using namespace report_test;
