@@ -123,7 +123,7 @@ void drop_number_column(KAVGRID &rows) {
             if (cell.index > 1) cell.index--;
         }
         row.width = std::max(1, row.width - 1);
-        row.filled = std::max(0, row.filled - 1);
+        if (row.filled > 1) row.filled--;
     }
 }
 
