@@ -29,9 +29,11 @@ int kavelon_read_xml_document(KAVELON *dt, FILE *in) {
     static char buffer[1 << 18];
     std::setvbuf(in, buffer, _IOFBF, sizeof buffer);
     int errflag = 0;
-    dt->entities = readfile_text_XMLENTITY(in, &errflag, &dt->text_after);
+    XMLFAULT fault;
+    dt->entities = readfile_fault_XMLENTITY(in, &errflag, &dt->text_after, &fault);
     dt->root = document_root(dt->entities);
-    if (dt->root == nullptr) return 1;
-    if (errflag != 0) return 1;
-    return 0;
+    if (dt->root != nullptr && errflag == 0) return 0;
+    // The one line that says where and why, before the stage line.
+    print_fault_XMLENTITY(stderr, dt->xml_filename, &fault);
+    return 1;
 }

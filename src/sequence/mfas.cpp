@@ -1,0 +1,717 @@
+// The weighted minimum feedback mark set of a block by an integer program
+// with lazily added cycle constraints.
+//
+// One binary variable per mark that can be feedback at all (its two rows lie
+// on a common cycle): 1 when the mark is feedback. A set of marks leaves an
+// order in which every other mark points forward exactly when it breaks
+// every cycle, so the program is "for every cycle, the sum of its marks'
+// variables is at least 1", minimising the weighted sum. Listing every
+// cycle is out of the question; the program starts from a shortest cycle
+// through each mark, and each answer that leaves cycles unbroken adds
+// shortest cycles of what it leaves, until an answer leaves none. Each
+// program holds a subset of the constraints, so its optimum, and the best
+// bound of one stopped early, bound the true optimum from below; the first
+// answer without a cycle left is optimal.
+//
+// The strong count is settled first, on the strong marks alone: a program of
+// one weight, much easier than the weighted one, whose least count then
+// fixes the strong arcs' count in the second program, on all marks, for the
+// weak/ICD count. Should the time run out in the second, the strong count
+// is still proven.
+//
+// Along the way every answer gives an order (the marks it keeps, ordered
+// topologically, with any cycle still left broken greedily), and the best
+// of these is the result. CBC and CLP are told to stay silent; all their
+// objects live within one call.
+#include "sequence/mfas.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <new>
+#include <set>
+
+#include <CbcModel.hpp>
+#include <CoinPackedMatrix.hpp>
+#include <OsiClpSolverInterface.hpp>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// ------------------------------------------------------------------ graph
+
+// The marks as arcs of precedence, producer before consumer. Only marks
+// between two rows of one strongly connected part are arcs: no other mark
+// lies on a cycle, and a topological order keeps all of them forward.
+struct NETWORK {
+    int32_t n = 0;
+    std::vector<int32_t> tail, head;  // per arc: producer, consumer
+    std::vector<int32_t> strong;      // per arc: 1 strong
+    std::vector<int64_t> weight;      // per arc
+    std::vector<int32_t> mark;        // per arc: its mark in the graph
+    std::vector<uint8_t> inner;       // per mark: 1 when it is an arc
+    int64_t weak = 0;                 // weak and ICD arcs
+    std::vector<int32_t> first, out;  // arcs leaving row v: out[first[v] .. first[v + 1] - 1]
+};
+
+// Strongly connected parts of the rows over the arcs that pass `active`,
+// given as out-lists: part[v] for every row. Iterative, so that no block is
+// too long for the stack.
+template <typename Active>
+void find_parts(int32_t n, const std::vector<int32_t> &first, const std::vector<int32_t> &out,
+                const std::vector<int32_t> &head, Active active, std::vector<int32_t> *part) {
+    const size_t rows = static_cast<size_t>(n);
+    std::vector<int32_t> index(rows, -1), low(rows, 0), stack, path;
+    std::vector<int32_t> next(rows, 0);
+    std::vector<uint8_t> on_stack(rows, 0);
+    part->assign(rows, -1);
+    int32_t counter = 0, parts = 0;
+    for (int32_t root = 0; root < n; root++) {
+        if (index[static_cast<size_t>(root)] >= 0) continue;
+        path.push_back(root);
+        index[static_cast<size_t>(root)] = low[static_cast<size_t>(root)] = counter++;
+        next[static_cast<size_t>(root)] = first[static_cast<size_t>(root)];
+        stack.push_back(root);
+        on_stack[static_cast<size_t>(root)] = 1;
+        while (!path.empty()) {
+            const int32_t v = path.back();
+            const size_t sv = static_cast<size_t>(v);
+            if (next[sv] < first[sv + 1]) {
+                const int32_t a = out[static_cast<size_t>(next[sv]++)];
+                if (!active(a)) continue;
+                const int32_t w = head[static_cast<size_t>(a)];
+                const size_t sw = static_cast<size_t>(w);
+                if (index[sw] < 0) {
+                    index[sw] = low[sw] = counter++;
+                    next[sw] = first[sw];
+                    stack.push_back(w);
+                    on_stack[sw] = 1;
+                    path.push_back(w);
+                } else if (on_stack[sw]) {
+                    low[sv] = std::min(low[sv], index[sw]);
+                }
+                continue;
+            }
+            path.pop_back();
+            if (!path.empty()) {
+                const size_t su = static_cast<size_t>(path.back());
+                low[su] = std::min(low[su], low[sv]);
+            }
+            if (low[sv] == index[sv]) {
+                for (;;) {
+                    const int32_t w = stack.back();
+                    stack.pop_back();
+                    on_stack[static_cast<size_t>(w)] = 0;
+                    (*part)[static_cast<size_t>(w)] = parts;
+                    if (w == v) break;
+                }
+                parts++;
+            }
+        }
+    }
+}
+
+// Out-lists of arcs given by their tails.
+void index_arcs(int32_t n, const std::vector<int32_t> &tail, std::vector<int32_t> *first,
+                std::vector<int32_t> *out) {
+    first->assign(static_cast<size_t>(n) + 1, 0);
+    for (int32_t t : tail) (*first)[static_cast<size_t>(t) + 1]++;
+    for (size_t v = 0; v < static_cast<size_t>(n); v++) (*first)[v + 1] += (*first)[v];
+    out->resize(tail.size());
+    std::vector<int32_t> at(first->begin(), first->end() - 1);
+    for (size_t a = 0; a < tail.size(); a++) (*out)[static_cast<size_t>(at[static_cast<size_t>(tail[a])]++)] =
+        static_cast<int32_t>(a);
+}
+
+// The arcs of g: strong marks weigh one more than all weak and ICD arcs
+// together, so that one strong feedback mark fewer always pays.
+NETWORK network_of(const FEEDBACKGRAPH *g) {
+    NETWORK net;
+    net.n = g->n;
+    std::vector<int32_t> tail, head, first, out;
+    for (const FEEDBACKMARK &m : g->marks) {
+        if (m.consumer == m.producer) continue;
+        tail.push_back(m.producer);
+        head.push_back(m.consumer);
+    }
+    index_arcs(g->n, tail, &first, &out);
+    std::vector<int32_t> part;
+    find_parts(g->n, first, out, head, [](int32_t) { return true; }, &part);
+    net.inner.assign(g->marks.size(), 0);
+    for (size_t k = 0; k < g->marks.size(); k++) {
+        const FEEDBACKMARK &m = g->marks[k];
+        if (m.consumer == m.producer) continue;
+        if (part[static_cast<size_t>(m.consumer)] != part[static_cast<size_t>(m.producer)]) continue;
+        net.tail.push_back(m.producer);
+        net.head.push_back(m.consumer);
+        net.strong.push_back(m.strong ? 1 : 0);
+        net.mark.push_back(static_cast<int32_t>(k));
+        net.inner[k] = 1;
+        if (!m.strong) net.weak++;
+    }
+    for (int32_t s : net.strong) net.weight.push_back(s ? net.weak + 1 : 1);
+    index_arcs(g->n, net.tail, &net.first, &net.out);
+    return net;
+}
+
+// --------------------------------------------------------------- cycles
+
+// Shortest cycles of the arcs that pass `active`, one through each such
+// arc that lies on one, each a sorted list of arcs. New ones go to `cycles`
+// (known holds those already there). Gives up, returning false, when the
+// deadline passes.
+template <typename Active>
+bool add_shortest_cycles(const NETWORK &net, Active active, Clock::time_point deadline,
+                         std::set<std::vector<int32_t>> *known, std::vector<std::vector<int32_t>> *cycles) {
+    std::vector<int32_t> part;
+    find_parts(net.n, net.first, net.out, net.head, active, &part);
+    const size_t rows = static_cast<size_t>(net.n);
+    std::vector<int32_t> seen(rows, -1), via(rows, -1), queue(rows);
+    std::vector<int32_t> cycle;
+    for (size_t a = 0; a < net.tail.size(); a++) {
+        if ((a & 31u) == 0 && Clock::now() >= deadline) return false;
+        const int32_t from = net.head[a], to = net.tail[a];
+        if (!active(static_cast<int32_t>(a)) || part[static_cast<size_t>(from)] != part[static_cast<size_t>(to)])
+            continue;
+        // Breadth first from the arc's head back to its tail, within its part.
+        const int32_t stamp = static_cast<int32_t>(a);
+        size_t begin = 0, end = 0;
+        queue[end++] = from;
+        seen[static_cast<size_t>(from)] = stamp;
+        bool found = from == to;
+        while (begin < end && !found) {
+            const size_t u = static_cast<size_t>(queue[begin++]);
+            for (int32_t k = net.first[u]; k < net.first[u + 1] && !found; k++) {
+                const int32_t b = net.out[static_cast<size_t>(k)];
+                const size_t w = static_cast<size_t>(net.head[static_cast<size_t>(b)]);
+                if (!active(b) || seen[w] == stamp || part[w] != part[u]) continue;
+                seen[w] = stamp;
+                via[w] = b;
+                queue[end++] = static_cast<int32_t>(w);
+                found = static_cast<int32_t>(w) == to;
+            }
+        }
+        if (!found) continue;
+        cycle.clear();
+        cycle.push_back(static_cast<int32_t>(a));
+        for (int32_t v = to; v != from; v = net.tail[static_cast<size_t>(via[static_cast<size_t>(v)])])
+            cycle.push_back(via[static_cast<size_t>(v)]);
+        std::sort(cycle.begin(), cycle.end());
+        if (known->insert(cycle).second) cycles->push_back(cycle);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- orders
+
+// An order of the rows in which the marks not `dropped` point forward as
+// far as they can: a row comes next once every row it needs by such a mark
+// stands; among those free, the one that makes the least new feedback
+// weight (a dropped mark it needs from a row still to come), then the one
+// that most shortens the feedback distance (the rows already placed that
+// wait for it, less the new feedback marks), then the lowest row. When no
+// row is free, the cycles left are broken by the row whose marks to the rows
+// still to come most outweigh its marks from them, among the rows whose
+// marks between parts (`inner` 0) all point forward: such marks never need
+// to be feedback.
+std::vector<int32_t> order_keeping(const FEEDBACKGRAPH *g, const std::vector<int64_t> &weight,
+                                   const std::vector<uint8_t> &dropped, const std::vector<uint8_t> &inner) {
+    const size_t n = static_cast<size_t>(g->n);
+    std::vector<int64_t> back_weight(n, 0), out_weight(n, 0);
+    std::vector<int32_t> waiting(n, 0), back_count(n, 0), blocked(n, 0), outer(n, 0);
+    std::vector<std::vector<int32_t>> produces(n), needs(n);
+    for (size_t k = 0; k < g->marks.size(); k++) {
+        const FEEDBACKMARK &m = g->marks[k];
+        if (m.consumer == m.producer) continue;
+        const size_t c = static_cast<size_t>(m.consumer), p = static_cast<size_t>(m.producer);
+        produces[p].push_back(static_cast<int32_t>(k));
+        needs[c].push_back(static_cast<int32_t>(k));
+        back_weight[c] += weight[k];
+        back_count[c]++;
+        out_weight[p] += weight[k];
+        if (!dropped[k]) blocked[c]++;
+        if (!inner[k]) outer[c]++;
+    }
+    std::vector<uint8_t> placed(n, 0);
+    std::vector<int32_t> left(n), order;
+    for (size_t v = 0; v < n; v++) left[v] = static_cast<int32_t>(v);
+    order.reserve(n);
+    while (!left.empty()) {
+        size_t pick = left.size();
+        bool free_row = false;
+        for (size_t t = 0; t < left.size(); t++) {
+            const size_t v = static_cast<size_t>(left[t]);
+            if (blocked[v] == 0) {
+                if (!free_row) {
+                    free_row = true;
+                    pick = t;
+                    continue;
+                }
+                const size_t b = static_cast<size_t>(left[pick]);
+                const int64_t gain = waiting[v] - back_count[v], best = waiting[b] - back_count[b];
+                if (back_weight[v] < back_weight[b] ||
+                    (back_weight[v] == back_weight[b] && (gain > best || (gain == best && v < b))))
+                    pick = t;
+            } else if (!free_row && outer[v] == 0) {
+                const size_t b = pick < left.size() ? static_cast<size_t>(left[pick]) : n;
+                if (b == n || out_weight[v] - back_weight[v] > out_weight[b] - back_weight[b] ||
+                    (out_weight[v] - back_weight[v] == out_weight[b] - back_weight[b] && v < b))
+                    pick = t;
+            }
+        }
+        if (pick == left.size()) pick = 0;  // not reached: some part always comes first
+        const int32_t v = left[pick];
+        left[pick] = left.back();
+        left.pop_back();
+        placed[static_cast<size_t>(v)] = 1;
+        order.push_back(v);
+        for (int32_t k : produces[static_cast<size_t>(v)]) {
+            const size_t c = static_cast<size_t>(g->marks[static_cast<size_t>(k)].consumer);
+            if (placed[c]) continue;
+            back_weight[c] -= weight[static_cast<size_t>(k)];
+            back_count[c]--;
+            if (!dropped[static_cast<size_t>(k)]) blocked[c]--;
+            if (!inner[static_cast<size_t>(k)]) outer[c]--;
+        }
+        for (int32_t k : needs[static_cast<size_t>(v)]) {
+            const size_t p = static_cast<size_t>(g->marks[static_cast<size_t>(k)].producer);
+            if (placed[p]) continue;
+            out_weight[p] -= weight[static_cast<size_t>(k)];
+            waiting[p]++;
+        }
+    }
+    return order;
+}
+
+// Counts and distances of the feedback marks of an order.
+void measure(const FEEDBACKGRAPH *g, const std::vector<int32_t> &order, FEEDBACKRESULT *r) {
+    std::vector<int32_t> pos(static_cast<size_t>(g->n), 0);
+    for (size_t t = 0; t < order.size(); t++) pos[static_cast<size_t>(order[t])] = static_cast<int32_t>(t);
+    r->strong_inputs = r->weak_inputs = r->strong_distance = r->weak_distance = 0;
+    for (const FEEDBACKMARK &m : g->marks) {
+        const int64_t d = pos[static_cast<size_t>(m.producer)] - pos[static_cast<size_t>(m.consumer)];
+        if (d <= 0) continue;
+        if (m.strong) {
+            r->strong_inputs++;
+            r->strong_distance += d;
+        } else {
+            r->weak_inputs++;
+            r->weak_distance += d;
+        }
+    }
+}
+
+// The best order so far and its weighted feedback.
+struct INCUMBENT {
+    std::vector<int32_t> order;
+    int64_t weight = 0;
+    int64_t distance = 0;
+    std::vector<uint8_t> arcs;  // per arc of the network: feedback in the order
+};
+
+void consider(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_weight, std::vector<int32_t> order,
+              INCUMBENT *best) {
+    FEEDBACKRESULT m;
+    measure(g, order, &m);
+    const int64_t weight = m.strong_inputs * strong_weight + m.weak_inputs;
+    const int64_t distance = m.strong_distance + m.weak_distance;
+    if (!best->order.empty() && (weight > best->weight || (weight == best->weight && distance >= best->distance)))
+        return;
+    best->weight = weight;
+    best->distance = distance;
+    best->order = std::move(order);
+    std::vector<int32_t> pos(best->order.size());
+    for (size_t t = 0; t < best->order.size(); t++) pos[static_cast<size_t>(best->order[t])] = static_cast<int32_t>(t);
+    best->arcs.assign(net.tail.size(), 0);
+    for (size_t a = 0; a < net.tail.size(); a++)
+        best->arcs[a] = pos[static_cast<size_t>(net.tail[a])] > pos[static_cast<size_t>(net.head[a])] ? 1 : 0;
+}
+
+// ---------------------------------------------------------------- program
+
+struct ANSWER {
+    std::vector<uint8_t> chosen;  // per arc: feedback in the program's answer
+    bool solution = false;        // chosen holds an answer
+    bool optimal = false;         // and the program proved it best
+    double bound = 0;             // no answer of the program is below it
+};
+
+// A solver that says nothing.
+void silence(OsiClpSolverInterface *solver) {
+    solver->messageHandler()->setLogLevel(0);
+    solver->getModelPtr()->messageHandler()->setLogLevel(0);
+    solver->setHintParam(OsiDoReducePrint, true, OsiHintTry);
+}
+
+// The program "every listed cycle keeps a chosen arc" at least weight, its
+// variables between 0 and 1 and, when `integer`, whole; with `strong_count`
+// not negative, exactly that many strong arcs are chosen.
+void load_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, bool integer,
+                  int64_t strong_count, OsiClpSolverInterface *solver) {
+    const int columns = static_cast<int>(net.tail.size());
+    const int rows = static_cast<int>(cycles.size());
+    std::vector<CoinBigIndex> start;
+    std::vector<int> length, index;
+    start.reserve(cycles.size());
+    for (const std::vector<int32_t> &c : cycles) {
+        start.push_back(static_cast<CoinBigIndex>(index.size()));
+        length.push_back(static_cast<int>(c.size()));
+        index.insert(index.end(), c.begin(), c.end());
+    }
+    const std::vector<double> ones(index.size(), 1.0);
+    const CoinPackedMatrix matrix(false, columns, rows, static_cast<CoinBigIndex>(index.size()), ones.data(),
+                                  index.data(), start.data(), length.data());
+    const std::vector<double> lower(static_cast<size_t>(columns), 0.0), upper(static_cast<size_t>(columns), 1.0);
+    const std::vector<double> cost(net.weight.begin(), net.weight.end());
+    const std::vector<double> row_lower(static_cast<size_t>(rows), 1.0),
+        row_upper(static_cast<size_t>(rows), solver->getInfinity());
+    solver->loadProblem(matrix, lower.data(), upper.data(), cost.data(), row_lower.data(), row_upper.data());
+    if (strong_count >= 0) {
+        std::vector<int> strong;
+        for (int c = 0; c < columns; c++)
+            if (net.strong[static_cast<size_t>(c)]) strong.push_back(c);
+        const std::vector<double> coefficients(strong.size(), 1.0);
+        const double count = static_cast<double>(strong_count);
+        solver->addRow(static_cast<int>(strong.size()), strong.data(), coefficients.data(), count, count);
+    }
+    if (integer)
+        for (int c = 0; c < columns; c++) solver->setInteger(c);
+}
+
+// Cycles whose arcs' values in y sum to less than 1: for every row v, the
+// shortest paths from v with the values as lengths, and for each arc into v
+// from a row u, the path from v to u closed by the arc. Adds the new ones
+// and returns how many.
+size_t add_violated_cycles(const NETWORK &net, const double *y, std::set<std::vector<int32_t>> *known,
+                           std::vector<std::vector<int32_t>> *cycles) {
+    const size_t rows = static_cast<size_t>(net.n);
+    std::vector<int32_t> first_in, in;
+    index_arcs(net.n, net.head, &first_in, &in);
+    std::vector<double> length(net.tail.size());
+    for (size_t a = 0; a < length.size(); a++) length[a] = std::max(0.0, y[a]);
+    std::vector<double> dist(rows, 0);
+    std::vector<int32_t> via(rows, -1), seen(rows, -1), done(rows, -1);
+    std::vector<std::pair<double, int32_t>> heap;
+    std::vector<int32_t> cycle;
+    const double reach = 1.0 - 1e-6;
+    size_t added = 0;
+    for (int32_t v = 0; v < net.n; v++) {
+        const size_t sv = static_cast<size_t>(v);
+        if (first_in[sv] == first_in[sv + 1]) continue;
+        // Dijkstra from v, no farther than a cycle can be violated.
+        heap.clear();
+        heap.push_back({0.0, v});
+        dist[sv] = 0;
+        seen[sv] = v;
+        via[sv] = -1;
+        while (!heap.empty()) {
+            std::pop_heap(heap.begin(), heap.end(), std::greater<>());
+            const auto [d, u] = heap.back();
+            heap.pop_back();
+            const size_t su = static_cast<size_t>(u);
+            if (done[su] == v || d > dist[su]) continue;
+            done[su] = v;
+            for (int32_t k = net.first[su]; k < net.first[su + 1]; k++) {
+                const size_t a = static_cast<size_t>(net.out[static_cast<size_t>(k)]);
+                const size_t w = static_cast<size_t>(net.head[a]);
+                const double through = d + length[a];
+                if (through >= reach || (seen[w] == v && through >= dist[w])) continue;
+                seen[w] = v;
+                dist[w] = through;
+                via[w] = static_cast<int32_t>(a);
+                heap.push_back({through, static_cast<int32_t>(w)});
+                std::push_heap(heap.begin(), heap.end(), std::greater<>());
+            }
+        }
+        for (int32_t k = first_in[sv]; k < first_in[sv + 1]; k++) {
+            const size_t a = static_cast<size_t>(in[static_cast<size_t>(k)]);
+            const size_t u = static_cast<size_t>(net.tail[a]);
+            if (done[u] != v || dist[u] + length[a] >= reach) continue;
+            cycle.clear();
+            cycle.push_back(static_cast<int32_t>(a));
+            for (size_t x = u; x != sv; x = static_cast<size_t>(net.tail[static_cast<size_t>(via[x])]))
+                cycle.push_back(via[x]);
+            std::sort(cycle.begin(), cycle.end());
+            if (known->insert(cycle).second) {
+                cycles->push_back(cycle);
+                added++;
+            }
+        }
+    }
+    return added;
+}
+
+// The relaxation (values between 0 and 1) with the cycles it leaves short
+// added until it leaves none: the bound of the whole program's relaxation,
+// found at the cost of linear programs only, and a start for the integer
+// ones. Returns the bound, which is one at every step, or 0 should the solver
+// fail.
+double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_point deadline,
+                          std::set<std::vector<int32_t>> *known, std::vector<std::vector<int32_t>> *cycles) {
+    OsiClpSolverInterface solver;
+    silence(&solver);
+    load_program(net, *cycles, false, strong_count, &solver);
+    solver.initialSolve();
+    for (;;) {
+        if (!solver.isProvenOptimal()) return 0;
+        if (Clock::now() >= deadline) return solver.getObjValue();
+        const size_t before = cycles->size();
+        if (add_violated_cycles(net, solver.getColSolution(), known, cycles) == 0) return solver.getObjValue();
+        std::vector<CoinBigIndex> start;
+        std::vector<int> index;
+        for (size_t c = before; c < cycles->size(); c++) {
+            start.push_back(static_cast<CoinBigIndex>(index.size()));
+            index.insert(index.end(), (*cycles)[c].begin(), (*cycles)[c].end());
+        }
+        start.push_back(static_cast<CoinBigIndex>(index.size()));
+        const int count = static_cast<int>(cycles->size() - before);
+        const std::vector<double> ones(index.size(), 1.0), row_lower(static_cast<size_t>(count), 1.0),
+            row_upper(static_cast<size_t>(count), solver.getInfinity());
+        solver.addRows(count, start.data(), index.data(), ones.data(), row_lower.data(), row_upper.data());
+        solver.resolve();
+    }
+}
+
+// Solves the program of the listed cycles in whole numbers, starting from the
+// incumbent's arcs (a feedback set of the whole graph, so an answer of every
+// such program, unless it has another strong count than the one required).
+// Returns a KAVELON_PROGRAM_* status.
+int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, int64_t strong_count,
+                      const INCUMBENT &best, double seconds, ANSWER *answer) {
+    const int columns = static_cast<int>(net.tail.size());
+    OsiClpSolverInterface solver;
+    silence(&solver);
+    load_program(net, cycles, true, strong_count, &solver);
+    std::vector<double> cost(net.weight.begin(), net.weight.end());
+
+    CbcModel model(solver);
+    model.setLogLevel(0);
+    model.messageHandler()->setLogLevel(0);
+    model.solver()->messageHandler()->setLogLevel(0);
+    model.setUseElapsedTime(true);
+    model.setMaximumSeconds(std::max(seconds, 0.0));
+    {
+        const std::vector<double> start_answer(best.arcs.begin(), best.arcs.end());
+        double value = 0;
+        int64_t strong = 0;
+        for (size_t a = 0; a < best.arcs.size(); a++) {
+            value += best.arcs[a] ? cost[a] : 0.0;
+            strong += best.arcs[a] && net.strong[a] ? 1 : 0;
+        }
+        if (strong_count < 0 || strong == strong_count)
+            model.setBestSolution(start_answer.data(), columns, value, false);
+    }
+    // The plain search, the incumbent bounding it from the start, does best
+    // on these programs: strong branching, and the trial branches that seed
+    // its pseudo-costs, cost far more per node than they save (ten times the
+    // time on sparse blocks of 150 rows), as do CBC's default cuts; its own
+    // heuristics find nothing better than the incumbents given.
+    model.setNumberStrong(0);
+    model.setNumberBeforeTrust(0);
+    model.branchAndBound();
+
+    const double *x = model.bestSolution();
+    answer->chosen.assign(static_cast<size_t>(columns), 0);
+    answer->solution = x != nullptr;
+    if (x != nullptr)
+        for (int c = 0; c < columns; c++) answer->chosen[static_cast<size_t>(c)] = x[c] > 0.5 ? 1 : 0;
+    answer->optimal = x != nullptr && model.isProvenOptimal();
+    const double bound = model.getBestPossibleObjValue();
+    answer->bound = std::isfinite(bound) ? bound : 0.0;
+    if (model.isProvenInfeasible()) return KAVELON_PROGRAM_FAILED;  // every program here has answers
+    return KAVELON_PROGRAM_SOLVED;
+}
+
+// The whole search once the network is built: rounds of program and new
+// cycles until an answer leaves no cycle, the incumbent meets the bound, or
+// the time is spent. With `strong_count` not negative, only feedback sets
+// of that many strong arcs count (the least there can be), and so must the
+// incumbent's. Returns the lower bound of the weighted feedback found, and
+// adds to r's rounds and sets its cycles; a failed program ends the search
+// with its status in *status.
+int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count, Clock::time_point deadline,
+               int64_t strong_weight, const std::vector<int64_t> &mark_weight, INCUMBENT *best, FEEDBACKRESULT *r,
+               int32_t *status) {
+    int64_t lower = 0;
+    std::set<std::vector<int32_t>> known;
+    std::vector<std::vector<int32_t>> cycles;
+    // A shortest cycle through every arc, and through every strong arc one
+    // of strong arcs alone: those settle the strong count most.
+    bool in_time = add_shortest_cycles(net, [](int32_t) { return true; }, deadline, &known, &cycles) &&
+                   add_shortest_cycles(
+                       net, [&](int32_t a) { return net.strong[static_cast<size_t>(a)] != 0; }, deadline,
+                       &known, &cycles);
+    if (in_time) {
+        const double bound = tighten_relaxation(net, strong_count, deadline, &known, &cycles);
+        const double tolerance = 1e-6 * std::max(1.0, std::fabs(bound));
+        lower = std::max(lower, static_cast<int64_t>(std::ceil(bound - tolerance)));
+    }
+    std::vector<uint8_t> dropped(g->marks.size(), 0);
+    while (in_time && best->weight > lower) {
+        const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
+        if (seconds <= 0) break;
+        ANSWER answer;
+        *status = solve_program(net, cycles, strong_count, *best, seconds, &answer);
+        r->rounds++;
+        r->cycles = static_cast<int64_t>(cycles.size());
+        if (*status != KAVELON_PROGRAM_SOLVED || !answer.solution) break;
+        int64_t chosen = 0;
+        for (size_t a = 0; a < net.tail.size(); a++) {
+            dropped[static_cast<size_t>(net.mark[a])] = answer.chosen[a];
+            if (answer.chosen[a]) chosen += net.weight[a];
+        }
+        if (answer.optimal) {
+            lower = std::max(lower, chosen);
+        } else {
+            const double tolerance = 1e-6 * std::max(1.0, std::fabs(answer.bound));
+            lower = std::max(lower, static_cast<int64_t>(std::ceil(answer.bound - tolerance)));
+        }
+        // The marks the answer keeps, in order: all of them forward once
+        // the answer leaves no cycle, and then the order meets the bound.
+        consider(g, net, strong_weight, order_keeping(g, mark_weight, dropped, net.inner), best);
+        if (!answer.optimal || best->weight <= lower) break;
+        const size_t before = cycles.size();
+        in_time = add_shortest_cycles(
+            net, [&](int32_t a) { return answer.chosen[static_cast<size_t>(a)] == 0; }, deadline, &known, &cycles);
+        if (cycles.size() == before) break;  // no cycle left: cannot happen above the bound
+    }
+    return std::min(lower, best->weight);
+}
+
+// Weights of the marks of g: a strong one more than all weak and ICD ones.
+std::vector<int64_t> weights_of(const FEEDBACKGRAPH *g, int64_t strong_weight) {
+    std::vector<int64_t> weight;
+    weight.reserve(g->marks.size());
+    for (const FEEDBACKMARK &m : g->marks) weight.push_back(m.strong ? strong_weight : 1);
+    return weight;
+}
+
+// Fills r from the best order and a lower bound of its weighted feedback.
+void finish(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t lower, INCUMBENT *best, FEEDBACKRESULT *r) {
+    const int64_t strong_weight = net.weak + 1;
+    measure(g, best->order, r);
+    r->order = std::move(best->order);
+    lower = std::min(lower, best->weight);
+    r->bound[0] = lower / strong_weight;
+    r->bound[1] = lower % strong_weight;
+    r->bound[2] = r->bound[0] + r->bound[1];
+    r->proven = net.tail.empty() || best->weight <= lower ? 1 : 0;
+    r->distance_proven = r->proven && r->strong_distance + r->weak_distance == r->bound[2] ? 1 : 0;
+    r->status = r->proven ? KAVELON_PROGRAM_SOLVED : KAVELON_PROGRAM_STOPPED;
+}
+
+// Without time for a program: the better of the start and a constructive order.
+void order_at_once(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, FEEDBACKRESULT *r) {
+    const NETWORK net = network_of(g);
+    INCUMBENT best;
+    if (start != nullptr && !start->empty()) consider(g, net, net.weak + 1, *start, &best);
+    consider(g, net, net.weak + 1,
+             order_keeping(g, weights_of(g, net.weak + 1), std::vector<uint8_t>(g->marks.size(), 0), net.inner),
+             &best);
+    finish(g, net, 0, &best, r);
+}
+
+// The strong count first, on the strong marks alone (a program with one
+// weight, far easier than the weighted one), then the weak/ICD count among
+// the feedback sets with that strong count. Returns false, with r
+// untouched, when a program fails (r->status then says how), true when r
+// holds the result.
+bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, Clock::time_point deadline,
+                        FEEDBACKRESULT *r) {
+    const bool started = start != nullptr && !start->empty();
+    FEEDBACKGRAPH strong{g->n, {}};
+    for (const FEEDBACKMARK &m : g->marks)
+        if (m.strong) strong.marks.push_back(m);
+    const NETWORK strong_net = network_of(&strong);
+    const std::vector<int64_t> ones(strong.marks.size(), 1);
+    INCUMBENT first;
+    if (started) consider(&strong, strong_net, 1, *start, &first);
+    consider(&strong, strong_net, 1,
+             order_keeping(&strong, ones, std::vector<uint8_t>(strong.marks.size(), 0), strong_net.inner), &first);
+    int32_t status = KAVELON_PROGRAM_SOLVED;
+    int64_t strong_least = 0;
+    if (!strong_net.tail.empty())
+        strong_least = search(&strong, strong_net, -1, deadline, 1, ones, &first, r, &status);
+    if (status != KAVELON_PROGRAM_SOLVED) {
+        r->status = status;
+        return false;
+    }
+    // The whole graph, from the orders so far: the strong feedback of the
+    // best one kept, every other strong mark forward, the weak and ICD marks
+    // placed as well as they go.
+    const NETWORK net = network_of(g);
+    const int64_t strong_weight = net.weak + 1;
+    const std::vector<int64_t> weight = weights_of(g, strong_weight);
+    INCUMBENT best;
+    if (started) consider(g, net, strong_weight, *start, &best);
+    consider(g, net, strong_weight, first.order, &best);
+    {
+        std::vector<int32_t> pos(static_cast<size_t>(g->n));
+        for (size_t t = 0; t < first.order.size(); t++) pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
+        std::vector<uint8_t> dropped(g->marks.size(), 0);
+        for (size_t k = 0; k < g->marks.size(); k++) {
+            const FEEDBACKMARK &m = g->marks[k];
+            dropped[k] = net.inner[k] && (!m.strong || pos[static_cast<size_t>(m.producer)] >
+                                                           pos[static_cast<size_t>(m.consumer)]);
+        }
+        consider(g, net, strong_weight, order_keeping(g, weight, dropped, net.inner), &best);
+    }
+    consider(g, net, strong_weight,
+             order_keeping(g, weight, std::vector<uint8_t>(g->marks.size(), 0), net.inner), &best);
+    if (first.weight > strong_least) {  // the time ran out on the strong count
+        finish(g, net, strong_least * strong_weight, &best, r);
+        return true;
+    }
+    int64_t lower = strong_least * strong_weight;
+    if (!net.tail.empty() && best.weight > lower) {
+        lower = std::max(lower, search(g, net, strong_least, deadline, strong_weight, weight, &best, r, &status));
+        if (status != KAVELON_PROGRAM_SOLVED) {
+            r->status = status;
+            return false;
+        }
+    }
+    finish(g, net, lower, &best, r);
+    return true;
+}
+
+}  // namespace
+
+int32_t kavelon_order_by_program(const FEEDBACKGRAPH *g, double seconds, const std::vector<int32_t> *start,
+                                 FEEDBACKRESULT *r) {
+    *r = FEEDBACKRESULT{};
+    r->status = KAVELON_PROGRAM_INVALID;
+    if (g == nullptr || g->n < 0) return r->status;
+    for (const FEEDBACKMARK &m : g->marks)
+        if (m.consumer < 0 || m.consumer >= g->n || m.producer < 0 || m.producer >= g->n) return r->status;
+    if (start != nullptr && !start->empty()) {
+        if (start->size() != static_cast<size_t>(g->n)) return r->status;
+        std::vector<uint8_t> seen(start->size(), 0);
+        for (int32_t v : *start) {
+            if (v < 0 || v >= g->n || seen[static_cast<size_t>(v)]) return r->status;
+            seen[static_cast<size_t>(v)] = 1;
+        }
+    }
+    const Clock::time_point begin = Clock::now();
+    // Beyond a few years the limit is none; the clock's range is not reached.
+    const double limit = std::min(std::isnan(seconds) ? 0.0 : seconds, 1e8);
+    const Clock::time_point deadline =
+        begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::max(limit, 0.0)));
+    try {
+        if (limit <= 0) {
+            order_at_once(g, start, r);
+        } else if (!order_in_two_steps(g, start, deadline, r)) {
+            const int32_t status = r->status;
+            *r = FEEDBACKRESULT{};
+            r->status = status;
+        }
+    } catch (const std::bad_alloc &) {
+        *r = FEEDBACKRESULT{};
+        r->status = KAVELON_PROGRAM_NO_MEMORY;
+    } catch (...) {
+        // CBC's own errors (CoinError) and anything else it may throw.
+        *r = FEEDBACKRESULT{};
+        r->status = KAVELON_PROGRAM_FAILED;
+    }
+    return r->status;
+}

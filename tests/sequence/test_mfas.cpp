@@ -1,0 +1,355 @@
+// The integer program for the fewest inputs to assume, held against brute
+// force on small graphs and against the subset method on blocks it can
+// hold, on structured cases with known answers, and on its limits: bad
+// input, no time, too little time, and silence.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "sequence/methods.h"
+#include "sequence/mfas.h"
+
+namespace {
+
+struct COUNTS {
+    int64_t strong = 0, weak = 0, distance = 0;
+};
+
+COUNTS measure(const FEEDBACKGRAPH &g, const std::vector<int32_t> &order) {
+    std::vector<int32_t> pos(static_cast<size_t>(g.n));
+    for (size_t t = 0; t < order.size(); t++) pos[static_cast<size_t>(order[t])] = static_cast<int32_t>(t);
+    COUNTS c;
+    for (const FEEDBACKMARK &m : g.marks) {
+        const int64_t d = pos[static_cast<size_t>(m.producer)] - pos[static_cast<size_t>(m.consumer)];
+        if (d <= 0) continue;
+        (m.strong ? c.strong : c.weak)++;
+        c.distance += d;
+    }
+    return c;
+}
+
+// The least counts over every order, strong first, and the least distance
+// among the orders with them.
+COUNTS brute_force(const FEEDBACKGRAPH &g) {
+    std::vector<int32_t> order(static_cast<size_t>(g.n));
+    std::iota(order.begin(), order.end(), 0);
+    COUNTS best{std::numeric_limits<int64_t>::max(), 0, 0};
+    do {
+        const COUNTS c = measure(g, order);
+        if (c.strong < best.strong || (c.strong == best.strong && c.weak < best.weak) ||
+            (c.strong == best.strong && c.weak == best.weak && c.distance < best.distance))
+            best = c;
+    } while (std::next_permutation(order.begin(), order.end()));
+    return best;
+}
+
+// Each ordered pair of distinct rows a mark with the given chances in percent.
+FEEDBACKGRAPH random_graph(int32_t n, int strong, int weak, std::mt19937 &rng) {
+    FEEDBACKGRAPH g;
+    g.n = n;
+    for (int32_t i = 0; i < n; i++)
+        for (int32_t j = 0; j < n; j++) {
+            if (i == j) continue;
+            const int p = static_cast<int>(rng() % 100u);
+            if (p < strong) g.marks.push_back({i, j, 1});
+            else if (p < strong + weak) g.marks.push_back({i, j, 0});
+        }
+    return g;
+}
+
+// A coupled block: a strong ring through every row, and random marks
+// besides, no pair of rows twice (the subset method holds a pair once).
+FEEDBACKGRAPH coupled_block(int32_t n, int strong, int weak, std::mt19937 &rng) {
+    FEEDBACKGRAPH g = random_graph(n, strong, weak, rng);
+    for (FEEDBACKMARK &m : g.marks)
+        if (m.producer == (m.consumer + n - 1) % n) m.strong = 1;
+    for (int32_t i = 0; i < n; i++) {
+        const int32_t j = (i + n - 1) % n;
+        if (std::none_of(g.marks.begin(), g.marks.end(),
+                         [&](const FEEDBACKMARK &m) { return m.consumer == i && m.producer == j; }))
+            g.marks.push_back({i, j, 1});
+    }
+    return g;
+}
+
+// What every result must be, whatever its status: an order of all rows
+// whose feedback the result reports truly, and a bound below it.
+void expect_sound(const FEEDBACKGRAPH &g, const FEEDBACKRESULT &r) {
+    ASSERT_TRUE(r.status == KAVELON_PROGRAM_SOLVED || r.status == KAVELON_PROGRAM_STOPPED) << r.status;
+    std::vector<int32_t> sorted = r.order;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int32_t> rows(static_cast<size_t>(g.n));
+    std::iota(rows.begin(), rows.end(), 0);
+    ASSERT_EQ(sorted, rows);
+    const COUNTS c = measure(g, r.order);
+    EXPECT_EQ(r.strong_inputs, c.strong);
+    EXPECT_EQ(r.weak_inputs, c.weak);
+    EXPECT_EQ(r.strong_distance + r.weak_distance, c.distance);
+    EXPECT_TRUE(r.bound[0] < r.strong_inputs || (r.bound[0] == r.strong_inputs && r.bound[1] <= r.weak_inputs));
+    const bool at_bound = r.bound[0] == r.strong_inputs && r.bound[1] == r.weak_inputs;
+    EXPECT_EQ(r.proven, at_bound ? 1 : 0);
+    EXPECT_EQ(r.status, r.proven ? KAVELON_PROGRAM_SOLVED : KAVELON_PROGRAM_STOPPED);
+    if (r.distance_proven) {
+        EXPECT_EQ(r.proven, 1);
+        EXPECT_EQ(c.distance, r.bound[2]);
+    }
+}
+
+TEST(FeedbackProgram, MatchesBruteForceOnSmallGraphs) {
+    std::mt19937 rng(2024);
+    const int densities[][2] = {{15, 10}, {30, 15}, {50, 30}, {10, 60}, {70, 0}};
+    for (int k = 0; k < 200; k++) {
+        const int32_t n = 1 + k % 8;
+        const int *d = densities[(k / 8) % 5];
+        const FEEDBACKGRAPH g = random_graph(n, d[0], d[1], rng);
+        FEEDBACKRESULT r;
+        kavelon_order_by_program(&g, 60.0, nullptr, &r);
+        SCOPED_TRACE("graph " + std::to_string(k));
+        expect_sound(g, r);
+        const COUNTS best = brute_force(g);
+        EXPECT_EQ(r.status, KAVELON_PROGRAM_SOLVED);
+        EXPECT_EQ(r.strong_inputs, best.strong);
+        EXPECT_EQ(r.weak_inputs, best.weak);
+        EXPECT_EQ(r.bound[0], best.strong);
+        EXPECT_EQ(r.bound[1], best.weak);
+        EXPECT_LE(r.bound[2], best.distance);
+        EXPECT_GE(r.strong_distance + r.weak_distance, best.distance);
+        if (r.distance_proven) {
+            EXPECT_EQ(r.strong_distance + r.weak_distance, best.distance);
+        }
+    }
+}
+
+TEST(FeedbackProgram, MatchesTheSubsetMethodOnBlocksItHolds) {
+    std::mt19937 rng(77);
+    for (int k = 0; k < 10; k++) {
+        const int32_t n = 12 + k;
+        const FEEDBACKGRAPH g = coupled_block(n, k % 2 ? 12 : 6, 8, rng);
+        SEQGRAPH s;
+        s.n = n;
+        for (const FEEDBACKMARK &m : g.marks) s.marks.push_back({m.consumer, m.producer, m.strong});
+        std::vector<int32_t> exact;
+        ASSERT_EQ(kavelon_order_exactly(&s, KAVELON_SEQUENCE_INPUTS, &exact), 0);
+        const COUNTS best = measure(g, exact);
+        FEEDBACKRESULT r;
+        kavelon_order_by_program(&g, 60.0, nullptr, &r);
+        SCOPED_TRACE("block of " + std::to_string(n));
+        expect_sound(g, r);
+        EXPECT_EQ(r.status, KAVELON_PROGRAM_SOLVED);
+        EXPECT_EQ(r.strong_inputs, best.strong);
+        EXPECT_EQ(r.weak_inputs, best.weak);
+        EXPECT_GE(r.strong_distance + r.weak_distance, best.distance);
+    }
+}
+
+TEST(FeedbackProgram, LargerBlocksNeverClaimMoreThanTheyProve) {
+    // Beyond the subset method, no order may beat a proven result's counts
+    // or go below the bound: the heuristic's is one such order. Given as the
+    // start, it is the one to beat.
+    std::mt19937 rng(5);
+    for (int k = 0; k < 4; k++) {
+        const int32_t n = 25 + 5 * k;
+        const FEEDBACKGRAPH g = coupled_block(n, 5, 4, rng);
+        SEQGRAPH s;
+        s.n = n;
+        for (const FEEDBACKMARK &m : g.marks) s.marks.push_back({m.consumer, m.producer, m.strong});
+        SEQRESULT h;
+        kavelon_order_heuristically(&s, KAVELON_SEQUENCE_INPUTS, &h, true);
+        FEEDBACKRESULT r;
+        kavelon_order_by_program(&g, 60.0, k % 2 ? &h.order : nullptr, &r);
+        SCOPED_TRACE("block of " + std::to_string(n));
+        expect_sound(g, r);
+        EXPECT_EQ(r.proven, 1);
+        const int64_t hs = h.sequence.strong_inputs, hw = h.sequence.weak_inputs;
+        EXPECT_TRUE(r.bound[0] < hs || (r.bound[0] == hs && r.bound[1] <= hw));
+        EXPECT_TRUE(r.strong_inputs < hs || (r.strong_inputs == hs && r.weak_inputs <= hw));
+    }
+}
+
+FEEDBACKRESULT solved(const FEEDBACKGRAPH &g) {
+    FEEDBACKRESULT r;
+    kavelon_order_by_program(&g, 60.0, nullptr, &r);
+    expect_sound(g, r);
+    EXPECT_EQ(r.status, KAVELON_PROGRAM_SOLVED);
+    return r;
+}
+
+TEST(FeedbackProgram, StructuredCases) {
+    {
+        // One strong ring of six: one input to assume, spanning the ring.
+        FEEDBACKGRAPH g{6, {}};
+        for (int32_t i = 0; i < 6; i++) g.marks.push_back({i, (i + 1) % 6, 1});
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.strong_inputs, 1);
+        EXPECT_EQ(r.weak_inputs, 0);
+        EXPECT_EQ(r.strong_distance, 5);
+    }
+    {
+        // Two rings of three and four rows sharing nothing, interleaved.
+        FEEDBACKGRAPH g{7, {{0, 2, 1}, {2, 4, 1}, {4, 0, 1}, {1, 3, 1}, {3, 5, 1}, {5, 6, 1}, {6, 1, 1}}};
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.strong_inputs, 2);
+        EXPECT_EQ(r.weak_inputs, 0);
+    }
+    {
+        // Every row strongly needs every other: half the marks are feedback.
+        FEEDBACKGRAPH g{7, {}};
+        for (int32_t i = 0; i < 7; i++)
+            for (int32_t j = 0; j < 7; j++)
+                if (i != j) g.marks.push_back({i, j, 1});
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.strong_inputs, 21);
+        EXPECT_EQ(r.distance_proven, 0);  // 21 marks span more than 21 rows
+    }
+    {
+        // One strong mark breaks both cycles, but two weak ones break them
+        // without a strong input to assume: strong counts first.
+        FEEDBACKGRAPH g{3, {{0, 1, 1}, {1, 0, 0}, {1, 2, 0}, {2, 0, 0}}};
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.strong_inputs, 0);
+        EXPECT_EQ(r.weak_inputs, 2);
+        EXPECT_EQ(r.bound[0], 0);
+        EXPECT_EQ(r.bound[1], 2);
+    }
+    {
+        // A ring with one weak mark: that one is assumed.
+        FEEDBACKGRAPH g{5, {{0, 1, 1}, {1, 2, 1}, {2, 3, 0}, {3, 4, 1}, {4, 0, 1}}};
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.strong_inputs, 0);
+        EXPECT_EQ(r.weak_inputs, 1);
+    }
+    {
+        // A mark given twice counts twice: the single one of the pair is
+        // the one to assume.
+        FEEDBACKGRAPH g{2, {{0, 1, 1}, {0, 1, 1}, {1, 0, 1}}};
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.strong_inputs, 1);
+        EXPECT_EQ(r.order, (std::vector<int32_t>{1, 0}));
+    }
+    {
+        // Marks of rows on themselves are never feedback; a chain given
+        // backwards is turned round with nothing to assume, proven at once.
+        FEEDBACKGRAPH g{4, {{0, 0, 1}, {0, 1, 1}, {1, 2, 0}, {2, 3, 1}, {3, 3, 0}}};
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_EQ(r.order, (std::vector<int32_t>{3, 2, 1, 0}));
+        EXPECT_EQ(r.strong_inputs + r.weak_inputs, 0);
+        EXPECT_EQ(r.distance_proven, 1);
+        EXPECT_EQ(r.rounds, 0);
+    }
+    {
+        FEEDBACKGRAPH g{0, {}};
+        const FEEDBACKRESULT r = solved(g);
+        EXPECT_TRUE(r.order.empty());
+    }
+}
+
+TEST(FeedbackProgram, RejectsMarksOutsideTheRows) {
+    const FEEDBACKGRAPH bad[] = {
+        {3, {{0, 1, 1}, {1, 3, 1}}}, {3, {{-1, 1, 1}}}, {3, {{0, -2, 0}}}, {-1, {}}, {0, {{0, 0, 1}}}};
+    for (const FEEDBACKGRAPH &g : bad) {
+        FEEDBACKRESULT r;
+        r.order = {9, 9};
+        EXPECT_EQ(kavelon_order_by_program(&g, 5.0, nullptr, &r), KAVELON_PROGRAM_INVALID);
+        EXPECT_EQ(r.status, KAVELON_PROGRAM_INVALID);
+        EXPECT_TRUE(r.order.empty());
+        EXPECT_EQ(r.proven, 0);
+    }
+    FEEDBACKRESULT r;
+    EXPECT_EQ(kavelon_order_by_program(nullptr, 5.0, nullptr, &r), KAVELON_PROGRAM_INVALID);
+}
+
+TEST(FeedbackProgram, WithoutTimeGivesAnOrderAndABoundBelowIt) {
+    std::mt19937 rng(9);
+    const FEEDBACKGRAPH g = coupled_block(30, 8, 5, rng);
+    for (double limit : {0.0, -3.0, std::nan("")}) {
+        FEEDBACKRESULT r;
+        EXPECT_EQ(kavelon_order_by_program(&g, limit, nullptr, &r), KAVELON_PROGRAM_STOPPED);
+        expect_sound(g, r);
+        EXPECT_EQ(r.proven, 0);
+        EXPECT_EQ(r.rounds, 0);
+    }
+    // Without a cycle there is nothing to prove.
+    FEEDBACKGRAPH chain{5, {{1, 0, 1}, {2, 1, 0}, {3, 2, 1}, {4, 0, 1}}};
+    FEEDBACKRESULT r;
+    EXPECT_EQ(kavelon_order_by_program(&chain, 0.0, nullptr, &r), KAVELON_PROGRAM_SOLVED);
+    expect_sound(chain, r);
+    EXPECT_EQ(r.order, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    EXPECT_EQ(r.distance_proven, 1);
+}
+
+TEST(FeedbackProgram, KeepsABetterStart) {
+    std::mt19937 rng(17);
+    for (int k = 0; k < 20; k++) {
+        const FEEDBACKGRAPH g = random_graph(7, 30, 20, rng);
+        std::vector<int32_t> order(7);
+        std::iota(order.begin(), order.end(), 0);
+        std::vector<int32_t> best_order = order;
+        COUNTS best = measure(g, order);
+        while (std::next_permutation(order.begin(), order.end())) {
+            const COUNTS c = measure(g, order);
+            if (c.strong < best.strong || (c.strong == best.strong && c.weak < best.weak) ||
+                (c.strong == best.strong && c.weak == best.weak && c.distance < best.distance)) {
+                best = c;
+                best_order = order;
+            }
+        }
+        // Without time the best order given is what comes back, or one as good.
+        FEEDBACKRESULT r;
+        EXPECT_EQ(kavelon_order_by_program(&g, 0.0, &best_order, &r),
+                  best.strong + best.weak == 0 ? KAVELON_PROGRAM_SOLVED : KAVELON_PROGRAM_STOPPED);
+        expect_sound(g, r);
+        EXPECT_EQ(r.strong_inputs, best.strong);
+        EXPECT_EQ(r.weak_inputs, best.weak);
+        EXPECT_EQ(r.strong_distance + r.weak_distance, best.distance);
+        // With time, the best is proven, and its distance kept.
+        kavelon_order_by_program(&g, 60.0, &best_order, &r);
+        expect_sound(g, r);
+        EXPECT_EQ(r.status, KAVELON_PROGRAM_SOLVED);
+        EXPECT_EQ(r.strong_distance + r.weak_distance, best.distance);
+    }
+    // A start that is no order of the rows is refused.
+    const FEEDBACKGRAPH g{3, {{0, 1, 1}, {1, 0, 1}}};
+    const std::vector<int32_t> bad[] = {{0, 1}, {0, 1, 1}, {0, 1, 3}, {2, 1, -1}, {0, 1, 2, 3}};
+    for (const std::vector<int32_t> &start : bad) {
+        FEEDBACKRESULT r;
+        EXPECT_EQ(kavelon_order_by_program(&g, 5.0, &start, &r), KAVELON_PROGRAM_INVALID);
+        EXPECT_TRUE(r.order.empty());
+    }
+    const std::vector<int32_t> none;
+    FEEDBACKRESULT r;
+    EXPECT_EQ(kavelon_order_by_program(&g, 5.0, &none, &r), KAVELON_PROGRAM_SOLVED);
+    expect_sound(g, r);
+}
+
+TEST(FeedbackProgram, StopsWhenTheTimeIsSpent) {
+    // A dense block of 150 rows is far beyond a twentieth of a second.
+    std::mt19937 rng(31);
+    const FEEDBACKGRAPH g = coupled_block(150, 3, 2, rng);
+    FEEDBACKRESULT r;
+    EXPECT_EQ(kavelon_order_by_program(&g, 0.05, nullptr, &r), KAVELON_PROGRAM_STOPPED);
+    expect_sound(g, r);
+    EXPECT_EQ(r.proven, 0);
+    EXPECT_GT(r.strong_inputs, r.bound[0]);
+}
+
+TEST(FeedbackProgram, WritesNothing) {
+    std::mt19937 rng(13);
+    const FEEDBACKGRAPH g = coupled_block(40, 6, 4, rng);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    FEEDBACKRESULT r;
+    kavelon_order_by_program(&g, 60.0, nullptr, &r);
+    kavelon_order_by_program(&g, 0.01, nullptr, &r);
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "");
+}
+
+}  // namespace
