@@ -5,7 +5,8 @@
 // with its trace and state tables, the fast ordering, the sequencing inside
 // blocks, and the four reports.
 // Built with KAVELON_FUZZ_RUN_CSV, the input is a CSV matrix instead (the
-// input file's name ends in ".csv"), read transposed when its size is odd.
+// input file's name ends in ".csv"), read transposed when its size is odd;
+// with KAVELON_FUZZ_RUN_SUFFIX ".xlsx" as well, it is a workbook.
 //
 // The "-fDSM" table of every ordered model is read back as a CSV matrix and
 // must give the same activities in the same order, with the same blocks and
@@ -40,6 +41,10 @@ char input_path[64] = "";  // that file's name, as the command line gives it
 
 #ifndef KAVELON_FUZZ_RUN_CSV
 #define KAVELON_FUZZ_RUN_CSV 0
+#endif
+// The file name's ending, which chooses the reader of a matrix.
+#ifndef KAVELON_FUZZ_RUN_SUFFIX
+#define KAVELON_FUZZ_RUN_SUFFIX ".csv"
 #endif
 
 [[noreturn]] void fail(const char *what, int row) {
@@ -266,8 +271,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     sink = std::fopen("/dev/null", "w");
     if (KAVELON_FUZZ_RUN_CSV) {
         // The reader is chosen by the file name, so the input needs a real one.
-        std::snprintf(input_path, sizeof input_path, "/tmp/kavelon-fuzz-XXXXXX.csv");
-        input_fd = mkstemps(input_path, 4);
+        std::snprintf(input_path, sizeof input_path, "/tmp/kavelon-fuzz-XXXXXX%s", KAVELON_FUZZ_RUN_SUFFIX);
+        input_fd = mkstemps(input_path, static_cast<int>(std::strlen(KAVELON_FUZZ_RUN_SUFFIX)));
         if (input_fd >= 0) std::atexit(remove_input_file);
     } else {
         input_fd = memfd_create("kavelon-fuzz-input", 0);

@@ -3,8 +3,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "driver/driver.h"
@@ -102,6 +104,53 @@ bool parse_seconds(const char *text, int32_t *seconds) {
     return true;
 }
 
+// A threshold for numeric marks: a decimal number, its point a '.' or ',',
+// with an exponent if need be; false for anything else.
+bool threshold(const char *text, double *value) {
+    std::string number;
+    bool digits = false;
+    bool point = false;
+    const char *s = text;
+    for (; (*s >= '0' && *s <= '9') || ((*s == '.' || *s == ',') && !point); s++) {
+        point = point || *s == '.' || *s == ',';
+        digits = digits || (*s >= '0' && *s <= '9');
+        number += *s == ',' ? '.' : *s;
+    }
+    if (digits && (*s == 'e' || *s == 'E')) {
+        number += *s++;
+        if (*s == '+' || *s == '-') number += *s++;
+        if (*s < '0' || *s > '9') return false;
+        while (*s >= '0' && *s <= '9') number += *s++;
+    }
+    if (!digits || *s != '\0') return false;
+    *value = std::strtod(number.c_str(), nullptr);
+    return std::isfinite(*value);
+}
+
+// "-iSHEET=NAME" (a workbook's sheet), "-iSEP=X" (the CSV separator: one
+// character, or TAB) and "-iMIN=V" (the threshold of numeric marks); false
+// for anything else, or a value that cannot be one.
+bool input_option(KAVELON *dt, const char *value) {
+    if (std::strncmp(value, "SHEET=", 6) == 0 && value[6] != '\0') {
+        dt->sheet_name = xmlcopystring(value + 6);
+        return true;
+    }
+    if (std::strncmp(value, "SEP=", 4) == 0) {
+        const char *sep = value + 4;
+        if (std::strcmp(sep, "TAB") == 0) {
+            dt->csv_separator = '\t';
+            return true;
+        }
+        // A quote starts a quoted cell and a line end ends a row; neither
+        // can part cells.
+        if (sep[0] == '\0' || sep[1] != '\0' || sep[0] == '"' || sep[0] == '\n' || sep[0] == '\r') return false;
+        dt->csv_separator = static_cast<unsigned char>(sep[0]);
+        return true;
+    }
+    if (std::strncmp(value, "MIN=", 4) == 0) return threshold(value + 4, &dt->mark_minimum);
+    return false;
+}
+
 // Ends the run after a failed stage: one line naming the stage.
 int stage_failed(const char *message) {
     std::fputs(message, stderr);
@@ -142,11 +191,18 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
                 dt->output_format = KAVELON_FORMAT_XML;
             } else if (std::strncmp(value, "DSM", 3) == 0) {
                 dt->output_format = KAVELON_FORMAT_DSM;
+            } else if (std::strncmp(value, "XLSX", 4) == 0) {
+                dt->output_format = KAVELON_FORMAT_XLSX;
             } else {
                 std::fprintf(stderr,
                              " ***ERROR: Unknown File Format on command line (%s); valid are -fTXT, -fCSV, -fXML, "
                              "-fDSM and -fXLSX\n",
                              arg);
+                return 1;
+            }
+        } else if (option == 'i') {
+            if (!input_option(dt, value)) {
+                std::fprintf(stderr, " ***ERROR: Unknown Input Option on command line (%s); valid are -iSHEET=NAME, -iSEP=X and -iMIN=V\n", arg);
                 return 1;
             }
         } else if (option == 'd') {
@@ -221,6 +277,11 @@ int kavelon_process_command_line(KAVELON *dt, int argc, char **argv) {
         std::fprintf(stderr, " ***ERROR: xml file not specified on command line\n");
         return 1;
     }
+    // A workbook is a zip archive, written where it can be sought in.
+    if (dt->output_format == KAVELON_FORMAT_XLSX && dt->output_filename == nullptr) {
+        std::fprintf(stderr, " ***ERROR: -fXLSX needs -oFILE: a workbook is not written to standard output\n");
+        return 1;
+    }
     return 0;
 }
 
@@ -243,7 +304,30 @@ void kavelon_write_debug_xml(KAVELON *dt) {
     }
 }
 
+namespace {
+
+// The workbook: the file is opened here, as every report's is, so that one
+// that cannot be written is named alike; libxlsxwriter then writes it whole
+// when the workbook is closed.
+int write_workbook(KAVELON *dt) {
+    if (is_input_file(dt, dt->output_filename)) {
+        std::fprintf(stderr, " *** ERROR: Output file (%s) is the input file (%s); not overwritten\n",
+                     dt->output_filename, dt->xml_filename);
+        return 1;
+    }
+    FILE *out = std::fopen(dt->output_filename, "w");
+    if (out == nullptr) {
+        std::fprintf(stderr, " *** ERROR: Unable to open file (%s)\n", dt->output_filename);
+        return 1;
+    }
+    std::fclose(out);
+    return kavelon_write_xlsx(dt, dt->output_filename);
+}
+
+}  // namespace
+
 int kavelon_write_output_file(KAVELON *dt) {
+    if (dt->output_format == KAVELON_FORMAT_XLSX && dt->output_filename != nullptr) return write_workbook(dt);
     FILE *out = stdout;
     if (dt->output_filename != nullptr) {
         // Checked before the open, which would empty the file.

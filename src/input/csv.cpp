@@ -1,17 +1,11 @@
-// A design structure matrix kept in a spreadsheet, read as input: a square
-// CSV matrix whose row and column labels name the activities, turned into the
-// very entity tree that the equivalent XML file gives, so that the model
-// builder checks and reports it like any other input.
+// A design structure matrix kept as CSV text, split into the cells that
+// the matrix reader turns into the design process (see kavelon_grid_tree).
 //
-// Layout: the first row holds a corner cell and one label per column, the
-// first column one label per row, row and column labels the same and in the
-// same order. Cell (row i, column j) is the dependency of activity i (the one
-// that needs) on the data item of activity j (the one that provides); the
-// diagonal is passed over. After the square part the "-fDSM" report adds
-// columns "Activity" (the activity's name), "Block", "Predecessor block" and
-// one "Constraint: <name>" per constraint, and one row "Output: <name>" per
-// output; they are recognised by those labels and only after the square part,
-// so a plain square matrix reads the same whatever its labels are.
+// Spreadsheets write CSV in more than one way: the separator is a comma, a
+// semicolon where the comma is the decimal mark, or a tab (a paste from a
+// sheet, "Text (Tab delimited)"); lines end in LF, CRLF or CR alone; a UTF-8
+// byte order mark may come first. "-iSEP=X" names the separator when the
+// guess would be wrong.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -24,66 +18,13 @@
 
 namespace {
 
-// One cell as read: its text, trimmed, its place in its row (0 for the
-// label) and where it starts in the file (line and column from 1, a column
-// being one cell).
-struct Cell {
-    std::string text;
-    int index;
-    int line;
-    int column;
-};
-
-// A row keeps its labels and the cells that say something; an empty cell or
-// a mark of no dependency is left out, so a large matrix of mostly nothing
-// takes little memory. `width` counts every cell, `filled` the cells up to
-// the last one that is not empty; `line_at` is the line where the cell at
-// `width_wanted` began, `last_line` where the last one began.
-struct Row {
-    std::vector<Cell> cells;
-    int width = 0;
-    int filled = 0;
-    int line_at = 0;
-    int last_line = 0;
-};
-
-using Grid = std::vector<Row>;
-
-// The first bad thing found: where, and what.
-struct CsvError {
-    int line = 0;
-    int column = 0;
-    std::string what;
-};
-
-// A quoted cell may hold line breaks and other control characters; the
-// message quotes cells, and must stay one line, so those are shown escaped.
-std::string on_one_line(const std::string &text) {
-    std::string shown;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte == '\n') {
-            shown += "\\n";
-        } else if (byte == '\r') {
-            shown += "\\r";
-        } else if (byte == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7f) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02x", byte);
-            shown += hex;
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
-}
+using Cell = KAVGRIDCELL;
+using Row = KAVGRIDROW;
+using Grid = KAVGRID;
+using CsvError = KAVGRIDERROR;
 
 bool fail(CsvError &error, int line, int column, const std::string &what) {
-    error.line = line;
-    error.column = column;
-    error.what = on_one_line(what);
-    return false;
+    return kavelon_grid_fail(&error, line, column, what);
 }
 
 bool fail(CsvError &error, const Cell &at, const std::string &what) {
@@ -98,70 +39,60 @@ void trim(std::string &s) {
     s = s.substr(start, end - start);
 }
 
-// ';' when the first line holds more of them than of ',' outside quotes,
-// else ','. Lines that hold neither, such as empty lines above the matrix,
-// which are skipped, do not count as the first.
+// A line ends at LF, at CRLF, or at a CR alone; true at such an end, with
+// `pos` after it.
+bool line_end(const std::string &in, size_t &pos) {
+    if (pos >= in.size()) return false;
+    if (in[pos] == '\n') {
+        pos++;
+        return true;
+    }
+    if (in[pos] != '\r') return false;
+    pos++;
+    if (pos < in.size() && in[pos] == '\n') pos++;
+    return true;
+}
+
+// How many of each candidate separator the lines hold outside quotes, for
+// the first few lines that hold any (lines of none, such as empty lines
+// above the matrix, which are skipped, do not count).
+constexpr int kGuessLines = 8;
+constexpr char kCandidates[] = {',', ';', '\t'};
+
+// The separator the lines agree on: a matrix has as many cells in every
+// line, so the candidate found the same number of times in each counted line
+// wins over one whose count varies, and then the one found most often in the
+// first line; ',' before ';' before a tab when that does not decide.
 char detect_separator(const std::string &in, size_t pos) {
-    int commas = 0;
-    int semicolons = 0;
+    int counts[kGuessLines][3] = {};
+    int lines = 0;
     bool quoted = false;
-    for (; pos < in.size(); pos++) {
+    while (pos < in.size() && lines < kGuessLines) {
         const char c = in[pos];
         if (c == '"') {
             quoted = !quoted;
-        } else if (!quoted && c == '\n' && commas + semicolons > 0) {
-            break;
-        } else if (!quoted && c == ',') {
-            commas++;
-        } else if (!quoted && c == ';') {
-            semicolons++;
+        } else if (!quoted && (c == '\n' || c == '\r')) {
+            if (counts[lines][0] + counts[lines][1] + counts[lines][2] > 0) lines++;
+            line_end(in, pos);
+            continue;
+        } else if (!quoted) {
+            for (int k = 0; k < 3; k++) counts[lines][k] += c == kCandidates[k] ? 1 : 0;
+        }
+        pos++;
+    }
+    if (lines < kGuessLines && counts[lines][0] + counts[lines][1] + counts[lines][2] > 0) lines++;
+    int best = 0;
+    int best_score = -1;
+    for (int k = 0; k < 3; k++) {
+        bool same = lines > 0 && counts[0][k] > 0;
+        for (int l = 1; l < lines; l++) same = same && counts[l][k] == counts[0][k];
+        const int score = (same ? 1 << 24 : 0) + (lines > 0 ? counts[0][k] : 0);
+        if (score > best_score) {
+            best = k;
+            best_score = score;
         }
     }
-    return semicolons > commas ? ';' : ',';
-}
-
-// A positive decimal number ("1", "2", "0.5", or "0,5" as spreadsheets
-// write it where the comma is the decimal mark): true; zero ("0", "0.0")
-// sets *zero instead; anything else is no number.
-bool positive_number(const std::string &s, bool *zero) {
-    bool digits = false;
-    bool nonzero = false;
-    bool point = false;
-    for (const char c : s) {
-        if ((c == '.' || c == ',') && !point) {
-            point = true;
-        } else if (c >= '0' && c <= '9') {
-            digits = true;
-            nonzero = nonzero || c != '0';
-        } else {
-            return false;
-        }
-    }
-    *zero = digits && !nonzero;
-    return digits && nonzero;
-}
-
-// The dependency element named by a mark: "strong", "weak" or "icd", or ""
-// for no dependency; nullptr for a mark that means nothing.
-const char *mark_element(const std::string &mark) {
-    if (mark.empty() || mark == "." || mark == "-") return "";
-    if (mark.size() == 1) {
-        switch (mark[0]) {
-            case 'S': case 's': case 'X': case 'x': return kavelon_dependency_word(DEP_STRONG);
-            case 'W': case 'w': return kavelon_dependency_word(DEP_WEAK);
-            case 'I': case 'i': return kavelon_dependency_word(DEP_ICD);
-            default: break;
-        }
-    }
-    bool zero = false;
-    if (positive_number(mark, &zero)) return kavelon_dependency_word(DEP_STRONG);
-    return zero ? "" : nullptr;
-}
-
-// An empty cell or a mark of no dependency.
-bool says_nothing(const std::string &text) {
-    const char *element = mark_element(text);
-    return element != nullptr && *element == '\0';
+    return kCandidates[best];
 }
 
 // Reads one cell from `pos`, RFC 4180 quoting with doubled quotes;
@@ -171,7 +102,7 @@ bool says_nothing(const std::string &text) {
 // end or the end of the input. False after an unterminated quote.
 bool read_cell(const std::string &in, size_t &pos, char separator, int &line, Cell &cell,
                bool *row_done, CsvError &error) {
-    while (pos < in.size() && (in[pos] == ' ' || in[pos] == '\t')) pos++;
+    while (pos < in.size() && (in[pos] == ' ' || (in[pos] == '\t' && separator != '\t'))) pos++;
     if (pos < in.size() && in[pos] == '"') {
         pos++;
         for (;;) {
@@ -187,48 +118,52 @@ bool read_cell(const std::string &in, size_t &pos, char separator, int &line, Ce
                 }
                 break;
             }
-            if (c == '\n') line++;
+            if (c == '\n' || (c == '\r' && (pos >= in.size() || in[pos] != '\n'))) line++;
             cell.text += c;
         }
     }
     *row_done = true;
     while (pos < in.size()) {
+        if (line_end(in, pos)) {
+            line++;
+            break;
+        }
         const char c = in[pos++];
         if (c == separator) {
             *row_done = false;
             break;
         }
-        if (c == '\n') {
-            line++;
-            break;
-        }
         cell.text += c;
     }
-    // White space around a cell, a CR before the LF among it, is not part
-    // of a label or a mark.
+    // White space around a cell is not part of a label or a mark.
     trim(cell.text);
     return true;
 }
 
-// Splits the file into rows of cells: CRLF or LF line ends, a UTF-8 byte
-// order mark skipped, rows whose cells are all empty left out. Every cell of
-// the first row and of the first column is kept, and every cell in a row or
-// column labelled "Activity" (names, whatever they look like); of the
-// others only those that are not empty and not a mark of no dependency.
-bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
+// Splits the file into rows of cells: a UTF-8 byte order mark skipped, rows
+// whose cells are all empty left out. Every cell of the first rows (where the
+// heading row is looked for) and of the first column is kept, and every cell
+// in a row or column labelled "Activity" (names, whatever they look like);
+// of the others only those that are not empty and not a mark of no
+// dependency.
+bool split_cells(const KAVELON *dt, const std::string &in, Grid &rows, CsvError &error) {
     size_t pos = 0;
     if (in.compare(0, 3, "\xEF\xBB\xBF") == 0) pos = 3;
-    const char separator = detect_separator(in, pos);
+    const char separator = dt->csv_separator != 0 ? static_cast<char>(dt->csv_separator) : detect_separator(in, pos);
     std::vector<char> keep_column;
-    int width_wanted = -1;
+    // Widths of the rows where the heading row may be: a longer row is
+    // named at the line where the cell one past such a width began.
+    std::vector<int32_t> head_widths;
     int line = 1;
     while (pos < in.size()) {
         Row row;
         bool blank = true;
-        bool keep_row = rows.empty();
+        const bool head = rows.size() < static_cast<size_t>(KAVELON_GRID_HEAD_ROWS);
+        bool keep_row = head;
         for (bool row_done = false; !row_done;) {
             Cell cell{std::string(), row.width, line, row.width + 1};
-            if (row.width == width_wanted) row.line_at = line;
+            if (std::find(head_widths.begin(), head_widths.end(), row.width) != head_widths.end())
+                row.line_at.push_back({row.width, line});
             row.last_line = line;
             if (!read_cell(in, pos, separator, line, cell, &row_done, error)) return false;
             blank = blank && cell.text.empty();
@@ -237,14 +172,19 @@ bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
             const bool keep = keep_row || cell.index == 0 ||
                               (static_cast<size_t>(cell.index) < keep_column.size() &&
                                keep_column[static_cast<size_t>(cell.index)] != 0) ||
-                              !says_nothing(cell.text);
+                              !kavelon_mark_says_nothing(dt, cell.text);
             row.width++;
             if (keep) row.cells.push_back(std::move(cell));
         }
         if (blank) continue;
-        if (rows.empty()) {
-            width_wanted = row.width;
-            for (const Cell &cell : row.cells) keep_column.push_back(cell.text == kavelon_dsm_activity_label);
+        if (head) {
+            if (std::find(head_widths.begin(), head_widths.end(), row.width) == head_widths.end())
+                head_widths.push_back(row.width);
+            for (const Cell &cell : row.cells) {
+                const size_t at = static_cast<size_t>(cell.index);
+                if (keep_column.size() <= at) keep_column.resize(at + 1, 0);
+                if (cell.text == kavelon_dsm_activity_label) keep_column[at] = 1;
+            }
         }
         rows.push_back(std::move(row));
     }
@@ -252,183 +192,21 @@ bool split_cells(const std::string &in, Grid &rows, CsvError &error) {
     return true;
 }
 
-// Every row as wide as the first; a ragged row is named at its first extra
-// or first missing cell.
-bool check_rectangular(const Grid &rows, CsvError &error) {
-    const int width = rows[0].width;
-    for (const Row &row : rows) {
+// Every row from the heading row on as wide as it; a ragged row is named at
+// its first extra or first missing cell.
+bool check_rectangular(const Grid &rows, size_t heading, CsvError &error) {
+    const int width = rows[heading].width;
+    for (size_t r = heading; r < rows.size(); r++) {
+        const Row &row = rows[r];
         if (row.width == width) continue;
         const bool longer = row.width > width;
-        return fail(error, longer ? row.line_at : row.last_line, (longer ? width : row.width) + 1,
-                    "row has " + std::to_string(row.width) + " cells, the first row has " +
-                        std::to_string(width));
-    }
-    return true;
-}
-
-// Spreadsheets export every cell once touched, so a matrix may come with
-// columns after it that are empty in every line (their empty lines are
-// already left out). Such trailing columns are dropped, but not one whose
-// empty label pairs with an empty row label at the same place: that one is
-// part of the square, and the model names the empty activity.
-void drop_empty_columns(Grid &rows) {
-    int used = 0;
-    for (const Row &row : rows) used = std::max(used, row.filled);
-    int width = rows[0].width;
-    for (; width > used; width--) {
-        const size_t last = static_cast<size_t>(width - 1);
-        if (last < rows.size() && rows[last].cells[0].text.empty()) break;
-    }
-    if (width == rows[0].width) return;
-    for (Row &row : rows) {
-        row.width = width;
-        while (!row.cells.empty() && row.cells.back().index >= width) row.cells.pop_back();
-    }
-}
-
-Grid transposed(const Grid &rows) {
-    Grid out(static_cast<size_t>(rows[0].width));
-    for (size_t i = 0; i < rows.size(); i++) {
-        for (const Cell &cell : rows[i].cells) {
-            Row &to = out[static_cast<size_t>(cell.index)];
-            to.cells.push_back(cell);
-            to.cells.back().index = static_cast<int>(i);
+        int line = row.last_line;
+        for (const auto &at : row.line_at) {
+            if (longer && at.first == width) line = at.second;
         }
-    }
-    for (Row &row : out) row.width = static_cast<int>(rows.size());
-    return out;
-}
-
-// A label of the form "<prefix><name>". The prefix ends in a blank, which
-// the reader trims off the label of a nameless output or constraint, as the
-// "-fDSM" table writes it; the prefix without that blank names it too.
-bool labelled(const std::string &label, const char *prefix) {
-    const size_t length = std::strlen(prefix);
-    return label.compare(0, length, prefix) == 0 ||
-           label.compare(0, std::string::npos, prefix, length - 1) == 0;
-}
-
-std::string name_after(const std::string &label, const char *prefix) {
-    const size_t length = std::strlen(prefix);
-    return label.size() > length ? label.substr(length) : std::string();
-}
-
-// Columns after the square part.
-enum class Extra { none, activity, passed_over, constraint };
-
-Extra extra_column(const std::string &label) {
-    if (label == kavelon_dsm_activity_label) return Extra::activity;
-    if (label == kavelon_dsm_block_label || label == kavelon_dsm_predecessor_label || label == kavelon_dsm_level_label)
-        return Extra::passed_over;
-    if (labelled(label, kavelon_dsm_constraint_prefix)) return Extra::constraint;
-    return Extra::none;
-}
-
-// An element as the XML reader gives it; one that holds only other elements
-// has the empty text, like a start tag and end tag with white space between.
-XMLENTITY *new_element(const char *name, const std::string &text = std::string()) {
-    XMLENTITY *e = alloc_XMLENTITY();
-    e->name = xmlcopystring(name);
-    e->type = XMLENTITY_ELEMENT;
-    e->text = xmlcopystring(text.c_str());
-    return e;
-}
-
-// Children are appended through a pointer to the last link of the chain.
-XMLENTITY **append(XMLENTITY **tail, XMLENTITY *e) {
-    *tail = e;
-    return &e->next;
-}
-
-// The dependencies of one consumer row, in column order: one for every
-// marked cell in a column whose item `items` names (none: a column that
-// holds no dependency), the diagonal column `skip` passed over.
-bool add_dependencies(const Row &row, const std::vector<const std::string *> &items, size_t skip,
-                      XMLENTITY **tail, CsvError &error) {
-    for (const Cell &cell : row.cells) {
-        if (cell.index == 0) continue;
-        const size_t j = static_cast<size_t>(cell.index) - 1;
-        if (j == skip || items[j] == nullptr) continue;
-        const char *element = mark_element(cell.text);
-        if (element == nullptr) return fail(error, cell, "unknown mark (" + cell.text + ")");
-        if (*element == '\0') continue;
-        tail = append(tail, new_element(element, *items[j]));
-    }
-    return true;
-}
-
-// Builds the design_process tree from a rectangular grid, whose first row
-// and first column hold every cell.
-bool build_tree(const Grid &rows, XMLENTITY **root, CsvError &error) {
-    const std::vector<Cell> &head = rows[0].cells;
-    const size_t columns = head.size() - 1;
-    const size_t count = rows.size() - 1;
-    auto label = [&rows](size_t r) -> const Cell & { return rows[r].cells[0]; };
-    size_t n = 0;
-    while (n < columns && n < count && label(n + 1).text == head[n + 1].text) n++;
-
-    // What each column holds, and the item a mark in it depends on.
-    std::vector<Extra> kind(columns, Extra::none);
-    std::vector<std::string> constraints(columns);
-    std::vector<const std::string *> items(columns, nullptr);
-    for (size_t j = 0; j < columns; j++) {
-        const std::string &text = head[j + 1].text;
-        if (j < n) {
-            items[j] = &text;
-            continue;
-        }
-        kind[j] = extra_column(text);
-        if (kind[j] != Extra::constraint) continue;
-        constraints[j] = name_after(text, kavelon_dsm_constraint_prefix);
-        items[j] = &constraints[j];
-    }
-    // Where the square part ends, a row that names no output is a label
-    // that differs, whatever the column holds.
-    if (n < columns && n < count && !labelled(label(n + 1).text, kavelon_dsm_output_prefix)) {
-        return fail(error, label(n + 1),
-                    "row label (" + label(n + 1).text + ") differs from column label (" +
-                        head[n + 1].text + ")");
-    }
-    for (size_t j = n; j < columns; j++) {
-        if (kind[j] == Extra::none) {
-            return fail(error, head[j + 1], "column label (" + head[j + 1].text + ") has no row");
-        }
-    }
-    for (size_t i = n; i < count; i++) {
-        if (!labelled(label(i + 1).text, kavelon_dsm_output_prefix)) {
-            return fail(error, label(i + 1), "row label (" + label(i + 1).text + ") has no column");
-        }
-    }
-
-    XMLENTITY *top = new_element("design_process");
-    *root = top;
-    XMLENTITY **tail = &top->child;
-    for (size_t i = 0; i < n; i++) {
-        const Row &row = rows[i + 1];
-        const std::string *name = &row.cells[0].text;
-        for (const Cell &cell : row.cells) {
-            const size_t j = static_cast<size_t>(cell.index) - 1;
-            if (cell.index > 0 && kind[j] == Extra::activity && !cell.text.empty()) name = &cell.text;
-        }
-        XMLENTITY *activity = new_element("design_activity");
-        tail = append(tail, activity);
-        XMLENTITY **inner = append(&activity->child, new_element("name", *name));
-        inner = append(inner, new_element("data", row.cells[0].text));
-        if (!add_dependencies(row, items, i, inner, error)) return false;
-    }
-    for (size_t i = n; i < count; i++) {
-        const Row &row = rows[i + 1];
-        const std::string name = name_after(row.cells[0].text, kavelon_dsm_output_prefix);
-        XMLENTITY *output = new_element("output");
-        tail = append(tail, output);
-        XMLENTITY **inner = append(&output->child, new_element("name", name));
-        if (!add_dependencies(row, items, columns, inner, error)) return false;
-    }
-    for (size_t j = n; j < columns; j++) {
-        if (kind[j] != Extra::constraint) continue;
-        XMLENTITY *constraint = new_element("constraint");
-        tail = append(tail, constraint);
-        append(&constraint->child, new_element("data", *items[j]));
+        return fail(error, line, (longer ? width : row.width) + 1,
+                    "row has " + std::to_string(row.width) + " cells, the " +
+                        (heading == 0 ? "first" : "heading") + " row has " + std::to_string(width));
     }
     return true;
 }
@@ -456,6 +234,22 @@ void read_as_utf8(const KAVELON *dt, std::string &bytes) {
     bytes.swap(converted);
 }
 
+// Spreadsheets write CSV in Windows-1252 unless told otherwise; a file that
+// is not UTF-8 is read so, and said to be, since its names then change
+// bytes on their way into the reports.
+void read_as_utf8(const KAVELON *dt, std::string &bytes) {
+    if (xmlutf8valid(bytes.data(), bytes.size()) == 1) return;
+    std::fprintf(stderr, " *** WARNING: csv file (%s) is not UTF-8; read as Windows-1252\n",
+                 xmlnulltext(dt->xml_filename));
+    std::string converted;
+    converted.reserve(bytes.size() + bytes.size() / 8);
+    for (const char c : bytes) {
+        char out[4];
+        converted.append(out, static_cast<size_t>(xmlbytetoutf8(XMLENCODING_CP1252, static_cast<unsigned char>(c), out)));
+    }
+    bytes.swap(converted);
+}
+
 }  // namespace
 
 int kavelon_read_csv_file(KAVELON *dt, FILE *in) {
@@ -465,20 +259,22 @@ int kavelon_read_csv_file(KAVELON *dt, FILE *in) {
     try {
         std::string bytes;
         Grid rows;
+        int32_t first_column = 1;
         const bool read = read_all(in, bytes);
         if (read) read_as_utf8(dt, bytes);
         if (!read) {
             fail(error, 1, 1, "read error");
-        } else if (split_cells(bytes, rows, error) && check_rectangular(rows, error)) {
-            drop_empty_columns(rows);
-            if (dt->transpose == 1) rows = transposed(rows);
-            XMLENTITY *root = nullptr;
-            good = build_tree(rows, &root, error);
-            if (good) {
-                dt->entities = root;
-                dt->root = root;
-            } else {
-                free_XMLENTITY(root);
+        } else if (split_cells(dt, bytes, rows, error)) {
+            const int32_t heading = kavelon_grid_heading(rows, &first_column);
+            if (check_rectangular(rows, static_cast<size_t>(heading), error)) {
+                XMLENTITY *root = nullptr;
+                good = kavelon_grid_tree(dt, rows, heading, first_column, &root, &error);
+                if (good) {
+                    dt->entities = root;
+                    dt->root = root;
+                } else {
+                    free_XMLENTITY(root);
+                }
             }
         }
     } catch (const std::bad_alloc &) {

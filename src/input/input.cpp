@@ -26,9 +26,22 @@ int kavelon_read_xml_file(KAVELON *dt) {
         std::fprintf(stderr, " ***ERROR: unable to open xml file (%s): %s\n", dt->xml_filename, std::strerror(errno));
         return 1;
     }
+    // Options for another kind of input are said to do nothing rather than
+    // let them pass for applied.
+    const bool csv = has_suffix(dt->xml_filename, ".csv");
+    const bool workbook = has_suffix(dt->xml_filename, ".xlsx");
+    if (dt->sheet_name != nullptr && !workbook)
+        std::fprintf(stderr, " *** WARNING: -iSHEET applies to .xlsx workbooks only; ignored for (%s)\n", dt->xml_filename);
+    if (dt->csv_separator != 0 && !csv)
+        std::fprintf(stderr, " *** WARNING: -iSEP applies to CSV matrices only; ignored for (%s)\n", dt->xml_filename);
+    if (dt->mark_minimum != 0 && !csv && !workbook)
+        std::fprintf(stderr, " *** WARNING: -iMIN applies to CSV matrices and .xlsx workbooks only; ignored for (%s)\n",
+                     dt->xml_filename);
     int result = 0;
-    if (has_suffix(dt->xml_filename, ".csv")) {
+    if (csv) {
         result = kavelon_read_csv_file(dt, in);
+    } else if (workbook) {
+        result = kavelon_read_xlsx_file(dt, in);
     } else {
         result = kavelon_read_xml_document(dt, in);
     }

@@ -113,7 +113,8 @@ enum : int32_t {
     KAVELON_FORMAT_CSV = 0,
     KAVELON_FORMAT_TXT = 1,
     KAVELON_FORMAT_XML = 2,
-    KAVELON_FORMAT_DSM = 3  // the partitioned matrix alone, readable back as input
+    KAVELON_FORMAT_DSM = 3,  // the partitioned matrix alone, readable back as input
+    KAVELON_FORMAT_XLSX = 4  // the DSM table and the block list as a workbook
 };
 
 // Sequencing objectives held in KAVELON::sequence: none, "-s" (fewest inputs
@@ -213,6 +214,9 @@ struct KAVELON {
     // k belongs to the activity whose state is states[k] wherever it stands.
     double *activity_duration;
     struct KAVPLAN *block_plan;    // the plan once made, else nullptr
+    char *sheet_name;              // "-iSHEET=NAME": the workbook's sheet to read, nullptr for the first
+    int32_t csv_separator;         // "-iSEP=X": the CSV separator, 0 to guess it
+    double mark_minimum;           // "-iMIN=V": numeric marks below V are no dependency, 0 for any positive
 };
 
 // The debug switch ("-d"): the one test of it, so that every module reads

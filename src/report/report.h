@@ -23,6 +23,7 @@ int kavelon_write_txt(const KAVELON *dt, FILE *out);
 int kavelon_write_csv(const KAVELON *dt, FILE *out);
 int kavelon_write_xml(const KAVELON *dt, FILE *out);
 int kavelon_write_dsm(const KAVELON *dt, FILE *out);
+int kavelon_write_xlsx(const KAVELON *dt, const char *path);  // the DSM table and block list as a workbook at path
 
 // Forms the calendar text of the given time in local time, English names
 // whatever the locale: "Tue Dec  8 18:49:48 2026\n". Returns 0, or 1 with buf

@@ -1,6 +1,6 @@
 // The partitioned matrix alone, as a CSV table a spreadsheet opens as it is
 // and kavelon reads back as input: one heading row, then one row per
-// activity in report order, then one row per output.
+// activity in report order, one row per output, one row per header value.
 //
 // Heading row: an empty corner cell, the data item of each activity in row
 // order, "Activity", "Block", "Predecessor block", then "Constraint: <name>"
@@ -8,7 +8,10 @@
 // of what it needs from each column (empty for nothing, "X" on the
 // diagonal), its name, its block and predecessor block, then its marks on
 // the constraints. Output row: "Output: <name>", its marks on the
-// activities, three empty cells, its marks on the constraints.
+// activities, an empty name, block and predecessor 0, its marks on the
+// constraints. Header value row: "Design Process Name", "Version Number",
+// "Version Date" or "Study Name", empty marks, the value where a name goes,
+// block and predecessor 0, empty marks.
 #include <new>
 #include <string>
 #include <string_view>
@@ -112,8 +115,32 @@ void write_output_rows(const KAVELON *dt, FILE *out, std::string &line) {
     for (int k = 0; k < dt->nR; k++) {
         append_cell(line, std::string(kavelon_dsm_output_prefix) + xmlnulltext(dt->output_name[k]));
         append_marks(line, dt->R, k, dt->n, -1);
-        line += dt->block_plan != nullptr ? ",,,," : ",,,";
+        // Block and predecessor 0 (and level 0 with a plan), as the CSV report
+        // gives outputs, so that the columns hold whole numbers in every row.
+        line += dt->block_plan != nullptr ? ",,0,0,0" : ",,0,0";
         append_marks(line, dt->T, k, dt->nQ, -1);
+        end_line(out, line);
+    }
+}
+
+// The header values that are there, one row each after the outputs: the
+// label, empty marks, the value in the "Activity" column, block and
+// predecessor 0. The reader takes them back from there.
+void write_header_rows(const KAVELON *dt, FILE *out, std::string &line) {
+    const struct {
+        const char *label;
+        const char *value;
+    } values[] = {{kavelon_dsm_name_label, dt->name},
+                  {kavelon_dsm_version_label, dt->version},
+                  {kavelon_dsm_version_date_label, dt->version_date},
+                  {kavelon_dsm_study_name_label, dt->study_name}};
+    for (const auto &v : values) {
+        if (v.value == nullptr) continue;
+        line += v.label;
+        line.append(static_cast<size_t>(dt->n) + 1, ',');
+        append_cell(line, v.value);
+        line += dt->block_plan != nullptr ? ",0,0,0" : ",0,0";
+        line.append(static_cast<size_t>(dt->nQ), ',');
         end_line(out, line);
     }
 }
@@ -128,6 +155,7 @@ int kavelon_write_dsm(const KAVELON *dt, FILE *out) {
         write_heading_row(dt, out, line);
         write_activity_rows(dt, out, line);
         write_output_rows(dt, out, line);
+        write_header_rows(dt, out, line);
     } catch (const std::bad_alloc &) {
         std::fputs(" *** ERROR: Out of memory for a line of the DSM report\n", stderr);
         return 1;

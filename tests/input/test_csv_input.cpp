@@ -88,3 +88,73 @@ TEST(CsvInput, TransposedReadsProvidersInRows) {
 }
 
 }  // namespace
+
+namespace {
+
+Read read_with(const std::string &text, int separator, double minimum) {
+    KAVELON dt;
+    kavelon_initialize(&dt);
+    dt.xml_filename = xmlcopystring("m.csv");
+    dt.csv_separator = separator;
+    dt.mark_minimum = minimum;
+    FILE *in = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+    testing::internal::CaptureStderr();
+    Read r{kavelon_read_csv_file(&dt, in), "", ""};
+    if (r.result == 0 && kavelon_process_xml(&dt) == 0) {
+        for (int i = 0; i < dt.n; i++) r.p += rows_test::row_codes(dt.P[i], dt.n) + (i + 1 < dt.n ? "|" : "");
+    }
+    r.messages = testing::internal::GetCapturedStderr();
+    std::fclose(in);
+    return r;
+}
+
+}  // namespace
+
+TEST(CsvInput, SeparatorsAndLineEnds) {
+    // A tab-separated paste, its empty cells kept apart by the tabs.
+    EXPECT_EQ(read("\ta\tb\tc\na\t\tS\t\nb\t\t\tW\nc\tI\t\t\n").p, "0S0|00W|I00");
+    // CR alone ends a line, outside quotes; inside, it belongs to the label.
+    EXPECT_EQ(read(",a,\"b\rc\"\ra,,S\r\"b\rc\",W,\r").p, "0S|W0");
+    // As many commas as semicolons in the first line: the one every line
+    // holds as often wins.
+    EXPECT_EQ(read(";a,1;b,2\na,1;;S\nb,2;W;\n").p, "0S|W0");
+    // A separator no guess would find, named.
+    EXPECT_EQ(read_with("|a|b\na||S\nb|W|\n", '|', 0).p, "0S|W0");
+    EXPECT_EQ(read_with("|a|b\na||S\nb|W|\n", 0, 0).messages,
+              " *** ERROR: csv file (m.csv) line 2 column 1: row label (a||S) has no column\n");
+}
+
+TEST(CsvInput, ThresholdOfNumericMarks) {
+    const std::string weights = ",a,b,c\na,,0.5,2.5e-1\nb,1E-3,,\"0,1\"\nc,,0.09,x\n";
+    EXPECT_EQ(read_with(weights, 0, 0).p, "0SS|S0S|0S0");
+    // From the threshold on: 0.1 is strong, 0.09 and 1E-3 are not; letters
+    // stay marks.
+    EXPECT_EQ(read_with(weights, 0, 0.1).p, "0SS|00S|000");
+    EXPECT_EQ(read_with(weights, 0, 0.1 + 1e-9).p, "0SS|000|000");
+    // An exponent needs its digits; a number is no name.
+    EXPECT_EQ(read_with(",a,b\na,,1E\nb,,\n", 0, 0).messages,
+              " *** ERROR: csv file (m.csv) line 2 column 3: unknown mark (1E)\n");
+}
+
+TEST(CsvInput, TitlesNumbersAndNotesAroundTheMatrix) {
+    // A title of two cells above, a notes column after: both passed over.
+    EXPECT_EQ(read("Title, draft\n,a,b,Notes\na,,S,\"see, here\"\nb,W,,\n").p, "0S|W0");
+    // A ragged row below the title is measured against the heading row.
+    EXPECT_EQ(read("Title\n,a,b\na,,S\nb,W\n").messages,
+              " *** ERROR: csv file (m.csv) line 4 column 3: row has 2 cells, the heading row has 3\n");
+    // A column after the square that holds only marks pairs with a row
+    // that is missing, and says so.
+    EXPECT_EQ(read(",a,b,c\na,,S,S\nb,W,,\n").messages,
+              " *** ERROR: csv file (m.csv) line 1 column 4: column label (c) has no row\n");
+    // The template: row numbers from 1, columns by number or by name.
+    EXPECT_EQ(read(",,1,2\na,1,,S\nb,2,W,\n").p, "0S|W0");
+    EXPECT_EQ(read("Name,No.,a,b\na,1,,S\nb,2,W,\n").p, "0S|W0");
+    // Numbers that do not start at 1 are no template: the labels differ.
+    EXPECT_EQ(read(",,5,6\na,5,,S\nb,6,W,\n").messages,
+              " *** ERROR: csv file (m.csv) line 2 column 1: row label (a) differs from column label ()\n");
+    // The heading row is looked for among the first 16 rows only.
+    std::string deep;
+    for (int k = 0; k < 16; k++) deep += "note " + std::to_string(k) + "\n";
+    EXPECT_EQ(read(deep + ",a,b\na,,S\nb,W,\n").messages,
+              " *** ERROR: csv file (m.csv) line 17 column 2: row has 3 cells, the first row has 1\n");
+}

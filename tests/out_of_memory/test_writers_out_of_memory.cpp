@@ -66,7 +66,11 @@ TEST(WritersOutOfMemory, DsmTableEndsWithAMessageAndStatusOne) {
               "Constraint: maximum take-off weight\n"
               "spar dimensions of the wing,X,S,Size the main spar of the wing,1,0,W\n"
               "flutter margin of the wing,S,X,Check the flutter margin of it,1,0,\n"
-              "Output: certification report for it,,I,,,,S\n");
+              "Output: certification report for it,,I,,0,0,S\n"
+              "Design Process Name,,,Wing study,0,0,\n"
+              "Version Number,,,3,0,0,\n"
+              "Version Date,,,2021-06-26,0,0,\n"
+              "Study Name,,,Concept,0,0,\n");
 
     const Written refused = write_refusing(kavelon_write_dsm, dt, true);
     EXPECT_EQ(refused.result, 1);
