@@ -234,22 +234,6 @@ void read_as_utf8(const KAVELON *dt, std::string &bytes) {
     bytes.swap(converted);
 }
 
-// Spreadsheets write CSV in Windows-1252 unless told otherwise; a file that
-// is not UTF-8 is read so, and said to be, since its names then change
-// bytes on their way into the reports.
-void read_as_utf8(const KAVELON *dt, std::string &bytes) {
-    if (xmlutf8valid(bytes.data(), bytes.size()) == 1) return;
-    std::fprintf(stderr, " *** WARNING: csv file (%s) is not UTF-8; read as Windows-1252\n",
-                 xmlnulltext(dt->xml_filename));
-    std::string converted;
-    converted.reserve(bytes.size() + bytes.size() / 8);
-    for (const char c : bytes) {
-        char out[4];
-        converted.append(out, static_cast<size_t>(xmlbytetoutf8(XMLENCODING_CP1252, static_cast<unsigned char>(c), out)));
-    }
-    bytes.swap(converted);
-}
-
 }  // namespace
 
 int kavelon_read_csv_file(KAVELON *dt, FILE *in) {

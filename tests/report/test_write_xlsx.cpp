@@ -152,7 +152,7 @@ TEST(XlsxWriter, SequencedBlocksListTheirInputsToAssume) {
     KAVELON *dt = m.build();
     ASSERT_NE(dt, nullptr);
     BLOCKSEQ results[2] = {};
-    results[1] = BLOCKSEQ{KAVELON_METHOD_EXACT, 1, 0, 0, 1, 0, 2, {0, 1, 2}};
+    results[1] = BLOCKSEQ{KAVELON_METHOD_EXACT, 1, 0, 0, 1, 0, 2, {0, 1, 2}, 0, 0};
     dt->sequence = KAVELON_SEQUENCE_INPUTS;
     dt->block_sequence = results;
     TempPath file;
