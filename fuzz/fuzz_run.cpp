@@ -322,6 +322,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             kavelon_release_tables(&fast);
         }
     }
+    kavelon_release_plan(&dt);
     kavelon_release_tables(&dt);
     free_XMLENTITY(dt.entities);
     std::free(dt.xml_filename);

@@ -210,6 +210,11 @@ int kavelon_make_plan(const KAVELON *dt, const double *duration, double iteratio
     return 0;
 }
 
+void kavelon_release_plan(KAVELON *dt) {
+    delete dt->block_plan;
+    dt->block_plan = nullptr;
+}
+
 int kavelon_plan_blocks(KAVELON *dt) {
     if (dt->plan == 0) return 0;
     KAVPLAN *plan = new (std::nothrow) KAVPLAN{};

@@ -104,6 +104,9 @@ int kavelon_make_plan(const KAVELON *dt, const double *duration, double iteratio
 // variant does, and with "-s" the inputs to assume as well. Returns 0, or 1
 // after a message when memory cannot be had; without "-p" does nothing.
 int kavelon_plan_blocks(KAVELON *dt);
+// Releases the plan the stage made, if any, and sets it to none. The program
+// itself ends without; a caller that runs many models (a fuzz target) calls it.
+void kavelon_release_plan(KAVELON *dt);
 
 // The block number of row i of a plan's record (0 for a row outside it),
 // and the times of the activity there.
