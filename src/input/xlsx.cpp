@@ -484,6 +484,23 @@ bool parse_part(zip_t *archive, zip_int64_t index, const std::string &name, size
     return good && !part->failed;
 }
 
+// Parses one part with a parser of its own that hands `state` to the
+// handlers; `part` is the state's PartState. A part that fails gives the
+// error its fault.
+bool parse_part_with(zip_t *archive, zip_int64_t index, const std::string &name, size_t max_bytes, void *state,
+                     PartState *part, XML_StartElementHandler start, XML_EndElementHandler end,
+                     XML_CharacterDataHandler text, KAVSHEETERROR *error) {
+    XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
+    if (parser == nullptr) throw std::bad_alloc();
+    XML_SetUserData(parser, state);
+    XML_SetElementHandler(parser, start, end);
+    if (text != nullptr) XML_SetCharacterDataHandler(parser, text);
+    const bool good = parse_part(archive, index, name, max_bytes, parser, part);
+    XML_ParserFree(parser);
+    if (!good) error->what = part->what;
+    return good;
+}
+
 bool parse_relationships(zip_t *archive, const std::string &source, size_t max_bytes,
                          std::vector<Relationship> *out, KAVSHEETERROR *error) {
     const size_t slash = source.rfind('/');
@@ -494,16 +511,9 @@ bool parse_relationships(zip_t *archive, const std::string &source, size_t max_b
     if (index < 0) return true;  // no relationships
     RelsState state;
     state.base = folder;
-    XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
-    if (parser == nullptr) throw std::bad_alloc();
-    XML_SetUserData(parser, &state);
-    XML_SetElementHandler(parser, rels_start, ignore_end);
-    const bool good = parse_part(archive, index, name, max_bytes, parser, &state.part);
-    XML_ParserFree(parser);
-    if (!good) {
-        error->what = state.part.what;
-        return false;
-    }
+    const bool good = parse_part_with(archive, index, name, max_bytes, &state, &state.part, rels_start, ignore_end,
+                                      nullptr, error);
+    if (!good) return false;
     *out = std::move(state.relationships);
     return true;
 }
@@ -525,16 +535,9 @@ bool parse_workbook(zip_t *archive, const std::string &name, size_t max_bytes, s
         return false;
     }
     WorkbookState state;
-    XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
-    if (parser == nullptr) throw std::bad_alloc();
-    XML_SetUserData(parser, &state);
-    XML_SetElementHandler(parser, workbook_start, ignore_end);
-    const bool good = parse_part(archive, index, name, max_bytes, parser, &state.part);
-    XML_ParserFree(parser);
-    if (!good) {
-        error->what = state.part.what;
-        return false;
-    }
+    const bool good = parse_part_with(archive, index, name, max_bytes, &state, &state.part, workbook_start, ignore_end,
+                                      nullptr, error);
+    if (!good) return false;
     *sheets = std::move(state.sheets);
     return true;
 }
@@ -549,17 +552,9 @@ bool parse_shared_strings(zip_t *archive, const std::vector<Relationship> &relat
     const zip_int64_t index = find_part(archive, name);
     if (index < 0) return true;
     SharedState state;
-    XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
-    if (parser == nullptr) throw std::bad_alloc();
-    XML_SetUserData(parser, &state);
-    XML_SetElementHandler(parser, shared_start, shared_end);
-    XML_SetCharacterDataHandler(parser, shared_text);
-    const bool good = parse_part(archive, index, name, max_bytes, parser, &state.part);
-    XML_ParserFree(parser);
-    if (!good) {
-        error->what = state.part.what;
-        return false;
-    }
+    const bool good = parse_part_with(archive, index, name, max_bytes, &state, &state.part, shared_start, shared_end,
+                                      shared_text, error);
+    if (!good) return false;
     *strings = std::move(state.strings);
     return true;
 }
@@ -617,15 +612,9 @@ bool parse_sheet(zip_t *archive, const std::string &name, size_t max_bytes,
     SheetState state;
     state.shared = &shared;
     state.cells = &sheet->cells;
-    XML_Parser parser = XML_ParserCreateNS(nullptr, kNamespaceSeparator);
-    if (parser == nullptr) throw std::bad_alloc();
-    XML_SetUserData(parser, &state);
-    XML_SetElementHandler(parser, sheet_start, sheet_end);
-    XML_SetCharacterDataHandler(parser, sheet_text);
-    const bool good = parse_part(archive, index, name, max_bytes, parser, &state.part);
-    XML_ParserFree(parser);
+    const bool good = parse_part_with(archive, index, name, max_bytes, &state, &state.part, sheet_start, sheet_end,
+                                      sheet_text, error);
     if (!good) {
-        error->what = state.part.what;
         error->row = state.part.row;
         error->column = state.part.column;
         return false;
