@@ -515,6 +515,16 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
     // heuristics find nothing better than the incumbents given.
     model.setNumberStrong(0);
     model.setNumberBeforeTrust(0);
+    // With the strong count fixed, deciding the strong arcs first leaves
+    // programs of weak and ICD arcs alone below, whose bounds close far
+    // sooner than those of a search that mixes the two: on sparse random
+    // blocks of 150 rows the bounds after 20 s rose by a tenth and more.
+    if (strong_count >= 0) {
+        std::vector<int> priority(static_cast<size_t>(columns));
+        for (int c = 0; c < columns; c++)
+            priority[static_cast<size_t>(c)] = net.strong[static_cast<size_t>(c)] ? 1 : 100;
+        model.passInPriorities(priority.data(), false);
+    }
     model.branchAndBound();
 
     const double *x = model.bestSolution();
