@@ -358,7 +358,7 @@ void put_document_start(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     // The Gantt chart's styles only in a picture that has one.
     if (r->planned != 0)
         std::fprintf(out, ".gc{fill:#c8102e}.gb-c{fill:#d9822b}.gb-i{fill:#3d6fae}.gs{stroke:#999;stroke-width:1}\n");
-    if (l->level_bands != 0) std::fprintf(out, ".lv{fill:#e0f2f1}.lv2{fill:#b9e0dc}.lvt{fill:#22615b}\n");
+    if (l->level_bands != 0) std::fprintf(out, ".lv{fill:#e0f2f1}.lv2{fill:#b9e0dc}.lv,.lv2{stroke:#fff;stroke-width:1}.lvt{fill:#22615b}\n");
     std::fprintf(out, "</style>\n");
     std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n");
 }
