@@ -280,7 +280,8 @@ void put_level_bands(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
             first.level % 2 == 1 ? "lv" : "lv2", l->levels_x, top, l->levels_width, height,
             kavelon_svg_escape_text(tip).c_str());
         if (height >= kavelon_svg_text_height(l->levels_font))
-            put_text(out, l->levels_x + l->levels_width / 2, kavelon_svg_centred_baseline(top + height / 2, l->levels_font),
+            put_text(out, l->levels_x + l->levels_width / 2,
+                     kavelon_svg_centred_baseline(top + height / 2, l->levels_font),
                      " text-anchor=\"middle\" class=\"lvt\"", kavelon_svg_level_label(first.level), tip);
     }
     std::fprintf(out, "</g>\n");
@@ -358,7 +359,10 @@ void put_document_start(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     // The Gantt chart's styles only in a picture that has one.
     if (r->planned != 0)
         std::fprintf(out, ".gc{fill:#c8102e}.gb-c{fill:#d9822b}.gb-i{fill:#3d6fae}.gs{stroke:#999;stroke-width:1}\n");
-    if (l->level_bands != 0) std::fprintf(out, ".lv{fill:#e0f2f1}.lv2{fill:#b9e0dc}.lv,.lv2{stroke:#fff;stroke-width:1}.lvt{fill:#22615b}\n");
+    // The level bands part from each other by a white edge, so that two
+    // runs of levels of one parity next to each other still read as two.
+    if (l->level_bands != 0)
+        std::fprintf(out, ".lv{fill:#e0f2f1}.lv2{fill:#b9e0dc}.lv,.lv2{stroke:#fff;stroke-width:1}.lvt{fill:#22615b}\n");
     std::fprintf(out, "</style>\n");
     std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n");
 }

@@ -131,7 +131,8 @@ int32_t plan_legend(const SVGREPORT *r, SVGLAYOUT *l, double x, double y) {
     if (!r->outputs.empty()) parts.push_back({SVG_SWATCH_OUTPUTS, "output rows O0, O1, \xE2\x80\xA6"});
     if (!l->labels) parts.push_back({SVG_SWATCH_BANDS, "ruler bands: one shade per block, alternating"});
     if (l->level_bands)
-        parts.push_back({SVG_SWATCH_LEVELS, "level bands L1, L2, \xE2\x80\xA6: blocks of one level may run side by side"});
+        parts.push_back(
+            {SVG_SWATCH_LEVELS, "level bands L1, L2, \xE2\x80\xA6: blocks of one level may run side by side"});
     int32_t lines = 0;
     for (size_t g = 0; g < groups.size(); g++) {
         const auto &group = g + 1 < groups.size() ? groups[g] : parts;
