@@ -23,6 +23,7 @@ constexpr int kCycleLimit = 48;
 constexpr int64_t kCycleBudget = 200000;
 constexpr int kHalf = 12;  // rows in each half of a set
 constexpr size_t kLargePage = size_t{1} << 21;
+constexpr int32_t kDistancePruneFrom = 22;  // rows from which -sDIST may be bounded
 
 
 // The dynamic program over the sets S of rows placed first. Placing row v
@@ -380,8 +381,10 @@ __attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t 
     settle_sets<Objective, Word>(l, full, best, live, upper);
 }
 
-// The same program built twice: for processors with a popcount instruction,
-// which nearly all have and which makes it several times faster, and for any.
+// The same program built three times: for processors with wide vector
+// instructions, which the passes over runs of sets use; for those with a
+// popcount instruction, which nearly all have and which makes it several
+// times faster; and for any.
 template <int32_t Objective, typename Word>
 void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live, Word upper) {
     fill_table<Objective, Word>(l, full, best, live, upper);
@@ -390,6 +393,11 @@ void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live, 
 template <int32_t Objective, typename Word>
 __attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
                                                           Word upper) {
+    fill_table<Objective, Word>(l, full, best, live, upper);
+}
+template <int32_t Objective, typename Word>
+__attribute__((target("avx2,popcnt"))) void fill_table_avx2(const LAYOUT &l, uint32_t full, Word *best,
+                                                              uint64_t *live, Word upper) {
     fill_table<Objective, Word>(l, full, best, live, upper);
 }
 #endif
@@ -428,7 +436,9 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
     uint64_t *live = live_bits.data();
     const Word bound = upper != nullptr ? static_cast<Word>(*upper) : none;
 #if defined(__x86_64__)
-    if (__builtin_cpu_supports("popcnt")) {
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt")) {
+        fill_table_avx2<Objective, Word>(l, full, table, live, bound);
+    } else if (__builtin_cpu_supports("popcnt")) {
         fill_table_popcnt<Objective, Word>(l, full, table, live, bound);
     } else {
         fill_table_any<Objective, Word>(l, full, table, live, bound);
@@ -620,9 +630,13 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     const bool narrow = range <= uint64_t{0xffffffffu};
     // On larger sparse blocks an order from the heuristic first bounds the
     // search: most sets placed first then cannot lead to a best order. On
-    // dense ones too many can, and the bound would only cost time.
+    // dense ones too many can, and the bound would only cost time. The bound
+    // of the distances is weaker than that of the counts, and the whole
+    // table is filled as fast unless the block is sparser still and large.
     const uint64_t cells = static_cast<uint64_t>(n) * static_cast<uint64_t>(n - 1);
-    const bool sparse = (marks[0] + marks[1]) * 100 < cells * 20;
+    const bool sparse = objective == KAVELON_SEQUENCE_DISTANCE
+                            ? (marks[0] + marks[1]) * 100 < cells * 10 && n >= kDistancePruneFrom
+                            : (marks[0] + marks[1]) * 100 < cells * 20;
     uint64_t upper = 0;
     const uint64_t *bound = nullptr;
     if (n >= prune_from && (sparse || prune_from == 0)) {
