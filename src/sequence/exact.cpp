@@ -409,9 +409,10 @@ int solve(const LAYOUT &l, int32_t n, const uint64_t *upper, std::vector<int32_t
     const Word none = static_cast<Word>(~static_cast<Word>(0));
     // 64 MB at 24 rows: refused memory falls back to the heuristic, not to an end.
     // The table is aligned to large pages and asked to be held in them: the
-    // first writes to a large table otherwise spend as long taking its small
-    // pages one by one as the program spends on them. The page more it is
-    // taken with is never touched beyond the alignment.
+    // first writes to a large table otherwise spend about a third of the
+    // time taking its small pages one by one. The page more it is taken with
+    // costs address space only: what the table does not cover is never
+    // touched.
     struct Release {
         void operator()(unsigned char *p) const { ::operator delete(p); }
     };
