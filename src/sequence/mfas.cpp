@@ -120,8 +120,8 @@ void index_arcs(int32_t n, const std::vector<int32_t> &tail, std::vector<int32_t
     for (size_t v = 0; v < static_cast<size_t>(n); v++) (*first)[v + 1] += (*first)[v];
     out->resize(tail.size());
     std::vector<int32_t> at(first->begin(), first->end() - 1);
-    for (size_t a = 0; a < tail.size(); a++) (*out)[static_cast<size_t>(at[static_cast<size_t>(tail[a])]++)] =
-        static_cast<int32_t>(a);
+    for (size_t a = 0; a < tail.size(); a++)
+        (*out)[static_cast<size_t>(at[static_cast<size_t>(tail[a])]++)] = static_cast<int32_t>(a);
 }
 
 // The arcs of g: strong marks weigh one more than all weak and ICD arcs
@@ -137,7 +137,8 @@ NETWORK network_of(const FEEDBACKGRAPH *g) {
     }
     index_arcs(g->n, tail, &first, &out);
     std::vector<int32_t> part;
-    find_parts(g->n, first, out, head, [](int32_t) { return true; }, &part);
+    find_parts(
+        g->n, first, out, head, [](int32_t) { return true; }, &part);
     net.inner.assign(g->marks.size(), 0);
     for (size_t k = 0; k < g->marks.size(); k++) {
         const FEEDBACKMARK &m = g->marks[k];
@@ -172,7 +173,8 @@ bool add_shortest_cycles(const NETWORK &net, Active active, Clock::time_point de
     for (size_t a = 0; a < net.tail.size(); a++) {
         if ((a & 31u) == 0 && Clock::now() >= deadline) return false;
         const int32_t from = net.head[a], to = net.tail[a];
-        if (!active(static_cast<int32_t>(a)) || part[static_cast<size_t>(from)] != part[static_cast<size_t>(to)])
+        if (!active(static_cast<int32_t>(a)) ||
+            part[static_cast<size_t>(from)] != part[static_cast<size_t>(to)])
             continue;
         // Breadth first from the arc's head back to its tail, within its part.
         const int32_t stamp = static_cast<int32_t>(a);
@@ -316,13 +318,15 @@ void consider(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_weight,
     measure(g, order, &m);
     const int64_t weight = m.strong_inputs * strong_weight + m.weak_inputs;
     const int64_t distance = m.strong_distance + m.weak_distance;
-    if (!best->order.empty() && (weight > best->weight || (weight == best->weight && distance >= best->distance)))
+    if (!best->order.empty() &&
+        (weight > best->weight || (weight == best->weight && distance >= best->distance)))
         return;
     best->weight = weight;
     best->distance = distance;
     best->order = std::move(order);
     std::vector<int32_t> pos(best->order.size());
-    for (size_t t = 0; t < best->order.size(); t++) pos[static_cast<size_t>(best->order[t])] = static_cast<int32_t>(t);
+    for (size_t t = 0; t < best->order.size(); t++)
+        pos[static_cast<size_t>(best->order[t])] = static_cast<int32_t>(t);
     best->arcs.assign(net.tail.size(), 0);
     for (size_t a = 0; a < net.tail.size(); a++)
         best->arcs[a] = pos[static_cast<size_t>(net.tail[a])] > pos[static_cast<size_t>(net.head[a])] ? 1 : 0;
@@ -362,7 +366,8 @@ void load_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &c
     const std::vector<double> ones(index.size(), 1.0);
     const CoinPackedMatrix matrix(false, columns, rows, static_cast<CoinBigIndex>(index.size()), ones.data(),
                                   index.data(), start.data(), length.data());
-    const std::vector<double> lower(static_cast<size_t>(columns), 0.0), upper(static_cast<size_t>(columns), 1.0);
+    const std::vector<double> lower(static_cast<size_t>(columns), 0.0),
+        upper(static_cast<size_t>(columns), 1.0);
     const std::vector<double> cost(net.weight.begin(), net.weight.end());
     const std::vector<double> row_lower(static_cast<size_t>(rows), 1.0),
         row_upper(static_cast<size_t>(rows), solver->getInfinity());
@@ -457,7 +462,8 @@ double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_
         if (!solver.isProvenOptimal()) return 0;
         if (Clock::now() >= deadline) return solver.getObjValue();
         const size_t before = cycles->size();
-        if (add_violated_cycles(net, solver.getColSolution(), known, cycles) == 0) return solver.getObjValue();
+        if (add_violated_cycles(net, solver.getColSolution(), known, cycles) == 0)
+            return solver.getObjValue();
         std::vector<CoinBigIndex> start;
         std::vector<int> index;
         for (size_t c = before; c < cycles->size(); c++) {
@@ -477,8 +483,8 @@ double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_
 // incumbent's arcs (a feedback set of the whole graph, so an answer of every
 // such program, unless it has another strong count than the one required).
 // Returns a KAVELON_PROGRAM_* status.
-int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, int64_t strong_count,
-                      const INCUMBENT &best, double seconds, ANSWER *answer) {
+int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles,
+                      int64_t strong_count, const INCUMBENT &best, double seconds, ANSWER *answer) {
     const int columns = static_cast<int>(net.tail.size());
     OsiClpSolverInterface solver;
     silence(&solver);
@@ -529,16 +535,18 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
 // of that many strong arcs count (the least there can be), and so must the
 // incumbent's. Returns the lower bound of the weighted feedback found, and
 // adds to r's rounds and sets its cycles; a failed program ends the search
-// with its status in *status.
+// with its status in *status. `cycles` holds cycles of the network to
+// start from, and ends with those of the last program.
 int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count, Clock::time_point deadline,
-               int64_t strong_weight, const std::vector<int64_t> &mark_weight, INCUMBENT *best, FEEDBACKRESULT *r,
-               int32_t *status) {
+               int64_t strong_weight, const std::vector<int64_t> &mark_weight, INCUMBENT *best,
+               FEEDBACKRESULT *r, int32_t *status, std::vector<std::vector<int32_t>> *cycles_io) {
     int64_t lower = 0;
-    std::set<std::vector<int32_t>> known;
-    std::vector<std::vector<int32_t>> cycles;
+    std::vector<std::vector<int32_t>> &cycles = *cycles_io;
+    std::set<std::vector<int32_t>> known(cycles.begin(), cycles.end());
     // A shortest cycle through every arc, and through every strong arc one
     // of strong arcs alone: those settle the strong count most.
-    bool in_time = add_shortest_cycles(net, [](int32_t) { return true; }, deadline, &known, &cycles) &&
+    bool in_time = add_shortest_cycles(
+                       net, [](int32_t) { return true; }, deadline, &known, &cycles) &&
                    add_shortest_cycles(
                        net, [&](int32_t a) { return net.strong[static_cast<size_t>(a)] != 0; }, deadline,
                        &known, &cycles);
@@ -573,7 +581,8 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         if (!answer.optimal || best->weight <= lower) break;
         const size_t before = cycles.size();
         in_time = add_shortest_cycles(
-            net, [&](int32_t a) { return answer.chosen[static_cast<size_t>(a)] == 0; }, deadline, &known, &cycles);
+            net, [&](int32_t a) { return answer.chosen[static_cast<size_t>(a)] == 0; }, deadline, &known,
+            &cycles);
         if (cycles.size() == before) break;  // no cycle left: cannot happen above the bound
     }
     return std::min(lower, best->weight);
@@ -606,9 +615,10 @@ void order_at_once(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, FE
     const NETWORK net = network_of(g);
     INCUMBENT best;
     if (start != nullptr && !start->empty()) consider(g, net, net.weak + 1, *start, &best);
-    consider(g, net, net.weak + 1,
-             order_keeping(g, weights_of(g, net.weak + 1), std::vector<uint8_t>(g->marks.size(), 0), net.inner),
-             &best);
+    consider(
+        g, net, net.weak + 1,
+        order_keeping(g, weights_of(g, net.weak + 1), std::vector<uint8_t>(g->marks.size(), 0), net.inner),
+        &best);
     finish(g, net, 0, &best, r);
 }
 
@@ -628,11 +638,13 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
     INCUMBENT first;
     if (started) consider(&strong, strong_net, 1, *start, &first);
     consider(&strong, strong_net, 1,
-             order_keeping(&strong, ones, std::vector<uint8_t>(strong.marks.size(), 0), strong_net.inner), &first);
+             order_keeping(&strong, ones, std::vector<uint8_t>(strong.marks.size(), 0), strong_net.inner),
+             &first);
     int32_t status = KAVELON_PROGRAM_SOLVED;
     int64_t strong_least = 0;
+    std::vector<std::vector<int32_t>> strong_cycles;
     if (!strong_net.tail.empty())
-        strong_least = search(&strong, strong_net, -1, deadline, 1, ones, &first, r, &status);
+        strong_least = search(&strong, strong_net, -1, deadline, 1, ones, &first, r, &status, &strong_cycles);
     if (status != KAVELON_PROGRAM_SOLVED) {
         r->status = status;
         return false;
@@ -648,7 +660,8 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
     consider(g, net, strong_weight, first.order, &best);
     {
         std::vector<int32_t> pos(static_cast<size_t>(g->n));
-        for (size_t t = 0; t < first.order.size(); t++) pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
+        for (size_t t = 0; t < first.order.size(); t++)
+            pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
         std::vector<uint8_t> dropped(g->marks.size(), 0);
         for (size_t k = 0; k < g->marks.size(); k++) {
             const FEEDBACKMARK &m = g->marks[k];
@@ -665,7 +678,32 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
     }
     int64_t lower = strong_least * strong_weight;
     if (!net.tail.empty() && best.weight > lower) {
-        lower = std::max(lower, search(g, net, strong_least, deadline, strong_weight, weight, &best, r, &status));
+        // The cycles that settled the strong count are cycles of the whole
+        // graph too: with them, the second program knows from the start
+        // which strong arcs can make up that count together.
+        std::vector<int32_t> arc_of_mark(g->marks.size(), -1);
+        for (size_t a = 0; a < net.mark.size(); a++)
+            arc_of_mark[static_cast<size_t>(net.mark[a])] = static_cast<int32_t>(a);
+        std::vector<int32_t> mark_of_strong;
+        for (size_t k = 0; k < g->marks.size(); k++)
+            if (g->marks[k].strong) mark_of_strong.push_back(static_cast<int32_t>(k));
+        std::vector<std::vector<int32_t>> cycles;
+        for (const std::vector<int32_t> &c : strong_cycles) {
+            std::vector<int32_t> arcs;
+            for (int32_t a : c) {
+                const int32_t k =
+                    mark_of_strong[static_cast<size_t>(strong_net.mark[static_cast<size_t>(a)])];
+                arcs.push_back(arc_of_mark[static_cast<size_t>(k)]);
+            }
+            // A strong cycle lies within one part of the whole graph, so
+            // each of its marks is an arc there; should one not be, the
+            // cycle is left out rather than misread.
+            if (std::find(arcs.begin(), arcs.end(), -1) != arcs.end()) continue;
+            std::sort(arcs.begin(), arcs.end());
+            cycles.push_back(std::move(arcs));
+        }
+        lower = std::max(
+            lower, search(g, net, strong_least, deadline, strong_weight, weight, &best, r, &status, &cycles));
         if (status != KAVELON_PROGRAM_SOLVED) {
             r->status = status;
             return false;
@@ -695,8 +733,8 @@ int32_t kavelon_order_by_program(const FEEDBACKGRAPH *g, double seconds, const s
     const Clock::time_point begin = Clock::now();
     // Beyond a few years the limit is none; the clock's range is not reached.
     const double limit = std::min(std::isnan(seconds) ? 0.0 : seconds, 1e8);
-    const Clock::time_point deadline =
-        begin + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(std::max(limit, 0.0)));
+    const Clock::time_point deadline = begin + std::chrono::duration_cast<Clock::duration>(
+                                                   std::chrono::duration<double>(std::max(limit, 0.0)));
     try {
         if (limit <= 0) {
             order_at_once(g, start, r);
