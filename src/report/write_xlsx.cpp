@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "input/input.h"
+#include "plan/plan.h"
 #include "report/report.h"
 
 namespace {
@@ -193,6 +194,7 @@ void write_matrix_heading(Book *book, const KAVELON *dt) {
     headings.push_back("Activity");
     headings.push_back("Block");
     headings.push_back("Predecessor block");
+    if (dt->block_plan != nullptr) headings.push_back(kavelon_dsm_level_label);
     for (int m = 0; m < dt->nQ; m++) headings.push_back(std::string("Constraint: ") + xmlnulltext(dt->constraint_name[m]));
     double longest = 5;
     for (const std::string &text : headings) longest = std::max(longest, width_for(text.c_str()));
@@ -242,6 +244,10 @@ void write_plain_marks(Book *book, int32_t sheet_row, const KAVROW *row, int32_t
                  book->cells[0][0][kMark]);
 }
 
+// With a plan, each block's level follows the predecessor block, as in the
+// DSM table; the constraint columns come after it.
+int32_t constraint_column(const KAVELON *dt) { return dt->n + (dt->block_plan != nullptr ? 5 : 4); }
+
 // Column widths go before the cells: the label column as wide as its
 // longest label, the name column as its longest name, the rest narrow.
 void set_matrix_columns(Book *book, const KAVELON *dt) {
@@ -256,8 +262,9 @@ void set_matrix_columns(Book *book, const KAVELON *dt) {
     note(book, worksheet_set_column(sheet, 0, 0, clamp(label_width + 2, 8, 60), nullptr));
     if (dt->n > 0) note(book, worksheet_set_column(sheet, 1, static_cast<lxw_col_t>(dt->n), 3.5, nullptr));
     note(book, worksheet_set_column(sheet, dt->n + 1, dt->n + 1, clamp(name_width + 2, 10, 60), nullptr));
-    note(book, worksheet_set_column(sheet, dt->n + 2, dt->n + 3, 5, nullptr));
-    if (dt->nQ > 0) note(book, worksheet_set_column(sheet, dt->n + 4, dt->n + 3 + dt->nQ, 3.5, nullptr));
+    const int32_t constraints = constraint_column(dt);
+    note(book, worksheet_set_column(sheet, dt->n + 2, constraints - 1, 5, nullptr));
+    if (dt->nQ > 0) note(book, worksheet_set_column(sheet, constraints, constraints - 1 + dt->nQ, 3.5, nullptr));
     worksheet_freeze_panes(sheet, 1, 1);
 }
 
@@ -275,7 +282,10 @@ void write_matrix(Book *book, const KAVELON *dt) {
             put_text(book, sheet, i + 1, dt->n + 1, dt->design_activity_name[i], nullptr);
             put_number(book, sheet, i + 1, dt->n + 2, dt->d[i]->block_order);
             put_number(book, sheet, i + 1, dt->n + 3, dt->d[i]->predecessor_block);
-            if (dt->nQ > 0) write_plain_marks(book, i + 1, &dt->Q[i], dt->n + 4);
+            if (dt->block_plan != nullptr)
+                put_number(book, sheet, i + 1, dt->n + 4,
+                           dt->block_plan->level[static_cast<size_t>(dt->d[i]->block_order - 1)]);
+            if (dt->nQ > 0) write_plain_marks(book, i + 1, &dt->Q[i], constraint_column(dt));
         }
         first = end;
     }
@@ -285,7 +295,8 @@ void write_matrix(Book *book, const KAVELON *dt) {
         write_plain_marks(book, dt->n + 1 + k, &dt->R[k], 1);
         put_number(book, sheet, dt->n + 1 + k, dt->n + 2, 0);
         put_number(book, sheet, dt->n + 1 + k, dt->n + 3, 0);
-        if (dt->nQ > 0) write_plain_marks(book, dt->n + 1 + k, &dt->T[k], dt->n + 4);
+        if (dt->block_plan != nullptr) put_number(book, sheet, dt->n + 1 + k, dt->n + 4, 0);
+        if (dt->nQ > 0) write_plain_marks(book, dt->n + 1 + k, &dt->T[k], constraint_column(dt));
     }
     // The header values that are there, as the DSM table has them.
     int32_t row = dt->n + 1 + dt->nR;
@@ -302,6 +313,7 @@ void write_matrix(Book *book, const KAVELON *dt) {
         put_text(book, sheet, row, dt->n + 1, v.value, nullptr);
         put_number(book, sheet, row, dt->n + 2, 0);
         put_number(book, sheet, row, dt->n + 3, 0);
+        if (dt->block_plan != nullptr) put_number(book, sheet, row, dt->n + 4, 0);
         row++;
     }
 }
@@ -405,7 +417,7 @@ int64_t process_rows(const KAVELON *dt) {
 
 // Why the model does not fit a workbook's sheets, or "" when it does.
 std::string too_large(const KAVELON *dt) {
-    const int64_t columns = int64_t{1} + dt->n + 3 + dt->nQ;
+    const int64_t columns = int64_t{1} + constraint_column(dt) - 1 + dt->nQ;
     const int64_t rows = int64_t{1} + dt->n + dt->nR + 4;
     if (columns > LXW_COL_MAX) {
         return std::to_string(dt->n) + " activities and " + std::to_string(dt->nQ) + " constraints need " +

@@ -64,7 +64,8 @@ void kavelon_build_block_graph(const KAVELON *dt, int32_t first, int32_t count, 
 // The best order by the objective, the lexicographically smallest in row
 // numbers among the best; n at most KAVELON_EXACT_LIMIT. Blocks of prune_from
 // rows or more are searched within the cost of a heuristic order. Returns 0,
-// or 1 when its memory cannot be had (order left empty).
+// or 1 when its memory cannot be had or, with a mark given many times over,
+// its costs do not fit a word (order left empty).
 int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order,
                           int32_t prune_from = KAVELON_PRUNE_FROM);
 // A good order found by local search, and (with_bound) a lower bound of the

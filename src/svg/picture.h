@@ -46,6 +46,8 @@ std::string kavelon_svg_gantt_heading(const SVGREPORT *r);
 constexpr const char *SVG_GANTT_KEY[3][2] = {
     {"gc", "critical"}, {"gb-c", "coupled block"}, {"gb-i", "independent block"}};
 double kavelon_svg_gantt_key_width();
+// A level's label in its band beside the matrix: "L2".
+std::string kavelon_svg_level_label(int32_t level);
 // A block's entry in the block index: its name and its rows.
 std::string kavelon_svg_block_index_entry(const SVGBLOCK &b);
 // Row numbers of activities and outputs ("O0", ...), column numbers of

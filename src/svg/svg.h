@@ -83,6 +83,7 @@ enum SVGSWATCH {
     SVG_SWATCH_INDEPENDENT,
     SVG_SWATCH_BLOCK_NAME,
     SVG_SWATCH_BANDS,
+    SVG_SWATCH_LEVELS,
     SVG_SWATCH_CONSTRAINTS,
     SVG_SWATCH_OUTPUTS,
 };
@@ -119,6 +120,12 @@ struct SVGLAYOUT {
     double matrix_x;       // top-left corner of the activity matrix
     double matrix_y;
     double block_labels_x; // left edge of the block labels beside the matrix
+    // With a plan, the blocks' levels as bands beside the block names (or
+    // beside the matrix when the names are in the index).
+    int32_t level_bands;   // 1 when drawn
+    double levels_x;       // left edge of the bands
+    double levels_width;
+    double levels_font;    // size of the level labels in the bands
     double constraints_x;  // left edge of the constraint columns
     double outputs_y;      // top edge of the output rows
     double index_x;        // left edge of the block index

@@ -223,6 +223,10 @@ void put_swatch(FILE *out, const SVGLAYOUT *l, const SVGLEGENDITEM &it, double x
             put_swatch_rect(out, "strip", "", x, y, s / 2, s);
             put_swatch_rect(out, "strip2", "", x + s / 2, y, s / 2, s);
             break;
+        case SVG_SWATCH_LEVELS:
+            put_swatch_rect(out, "lv", "", x, y, s / 2, s);
+            put_swatch_rect(out, "lv2", "", x + s / 2, y, s / 2, s);
+            break;
         case SVG_SWATCH_CONSTRAINTS:
         case SVG_SWATCH_OUTPUTS:
             put_swatch_rect(out, it.swatch == SVG_SWATCH_CONSTRAINTS ? "rq" : "ro", " style=\"stroke:#333\"",
@@ -239,6 +243,46 @@ void put_legend(FILE *out, const SVGLAYOUT *l) {
         std::fprintf(out, "<text x=\"%g\" y=\"%g\">%s</text>\n", it.text_x,
                      kavelon_svg_centred_baseline(y + SVG_SWATCH / 2, SVG_TEXT_FONT),
                      kavelon_svg_escape_text(it.text).c_str());
+    }
+    std::fprintf(out, "</g>\n");
+}
+
+// A level band's tooltip: the level, its blocks and their rows.
+std::string level_tooltip(const SVGBLOCK &first, const SVGBLOCK &last) {
+    const auto number = kavelon_svg_number_text;
+    std::string s = "Level " + number(first.level) + ": ";
+    s += first.number == last.number ? "block " + number(first.number)
+                                     : "blocks " + number(first.number) + "\xE2\x80\x93" + number(last.number);
+    const int32_t end = last.first + last.size - 1;
+    s += end == first.first ? ", row " + number(first.first)
+                            : ", rows " + number(first.first) + "\xE2\x80\x93" + number(end);  // en dash
+    return s + "; blocks of one level may run side by side";
+}
+
+// With a plan, the levels beside the matrix: one band over each run of
+// rows whose blocks share a level, in two shades that alternate with the
+// level, named where the run is tall enough for its label.
+void put_level_bands(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
+    if (l->level_bands == 0) return;
+    std::fprintf(out, "<g font-size=\"%g\">\n", l->levels_font);
+    for (size_t k = 0; k < r->blocks.size();) {
+        const SVGBLOCK &first = r->blocks[k];
+        size_t next = k + 1;
+        while (next < r->blocks.size() && r->blocks[next].level == first.level) next++;
+        const SVGBLOCK &last = r->blocks[next - 1];
+        k = next;
+        if (first.level <= 0) continue;
+        const double top = l->matrix_y + first.first * l->cell;
+        const double height = static_cast<double>(last.first + last.size - first.first) * l->cell;
+        const std::string tip = level_tooltip(first, last);
+        std::fprintf(
+            out, "<rect class=\"%s\" x=\"%g\" y=\"%g\" width=\"%g\" height=\"%g\"><title>%s</title></rect>\n",
+            first.level % 2 == 1 ? "lv" : "lv2", l->levels_x, top, l->levels_width, height,
+            kavelon_svg_escape_text(tip).c_str());
+        if (height >= kavelon_svg_text_height(l->levels_font))
+            put_text(out, l->levels_x + l->levels_width / 2,
+                     kavelon_svg_centred_baseline(top + height / 2, l->levels_font),
+                     " text-anchor=\"middle\" class=\"lvt\"", kavelon_svg_level_label(first.level), tip);
     }
     std::fprintf(out, "</g>\n");
 }
@@ -315,6 +359,10 @@ void put_document_start(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     // The Gantt chart's styles only in a picture that has one.
     if (r->planned != 0)
         std::fprintf(out, ".gc{fill:#c8102e}.gb-c{fill:#d9822b}.gb-i{fill:#3d6fae}.gs{stroke:#999;stroke-width:1}\n");
+    // The level bands part from each other by a white edge, so that two
+    // runs of levels of one parity next to each other still read as two.
+    if (l->level_bands != 0)
+        std::fprintf(out, ".lv{fill:#e0f2f1}.lv2{fill:#b9e0dc}.lv,.lv2{stroke:#fff;stroke-width:1}.lvt{fill:#22615b}\n");
     std::fprintf(out, "</style>\n");
     std::fprintf(out, "<rect width=\"100%%\" height=\"100%%\" fill=\"#fff\"/>\n");
 }
@@ -503,18 +551,16 @@ void put_gantt(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     }
     std::fprintf(out, "</g>\n");
     const double top = l->gantt_y + 6 + SVG_LINE;
-    const bool names = l->gantt_row >= SVG_INDEX_LINE;
     for (size_t k = 0; k < r->blocks.size(); k++) {
         const SVGBLOCK &b = r->blocks[k];
         const double y = top + static_cast<double>(k) * l->gantt_row;
-        const double bar = names ? l->gantt_row - 4 : l->gantt_row - 1;
+        const double bar = l->gantt_row - 4;
         char tip[160];
         std::snprintf(tip, sizeof tip, "B%d: start %.15g, finish %.15g, latest finish %.15g%s", b.number, b.start,
                       b.finish, b.late_finish, b.critical ? ", critical" : "");
-        if (names)
-            std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-size=\"%g\" text-anchor=\"end\">%s</text>\n",
-                         l->gantt_x - 6, kavelon_svg_centred_baseline(y + l->gantt_row / 2, SVG_INDEX_FONT),
-                         SVG_INDEX_FONT, kavelon_svg_escape_text(kavelon_svg_gantt_name(b)).c_str());
+        std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-size=\"%g\" text-anchor=\"end\">%s</text>\n",
+                     l->gantt_x - 6, kavelon_svg_centred_baseline(y + l->gantt_row / 2, SVG_INDEX_FONT),
+                     SVG_INDEX_FONT, kavelon_svg_escape_text(kavelon_svg_gantt_name(b)).c_str());
         if (b.late_finish > b.finish)
             std::fprintf(out, "<line class=\"gs\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>\n",
                          l->gantt_x + b.finish * scale, y + l->gantt_row / 2, l->gantt_x + b.late_finish * scale,
@@ -548,6 +594,7 @@ void kavelon_svg_write_picture(const SVGREPORT *r, FILE *out) {
     put_marks(out, r, &layout);
     put_outlines(out, r, &layout);
     put_block_names(out, r, &layout);
+    put_level_bands(out, r, &layout);
     if (layout.labels) {
         put_labels(out, r, &layout);
     } else {

@@ -130,6 +130,9 @@ int32_t plan_legend(const SVGREPORT *r, SVGLAYOUT *l, double x, double y) {
         parts.push_back({SVG_SWATCH_CONSTRAINTS, "constraint columns C0, C1, \xE2\x80\xA6"});
     if (!r->outputs.empty()) parts.push_back({SVG_SWATCH_OUTPUTS, "output rows O0, O1, \xE2\x80\xA6"});
     if (!l->labels) parts.push_back({SVG_SWATCH_BANDS, "ruler bands: one shade per block, alternating"});
+    if (l->level_bands)
+        parts.push_back(
+            {SVG_SWATCH_LEVELS, "level bands L1, L2, \xE2\x80\xA6: blocks of one level may run side by side"});
     int32_t lines = 0;
     for (size_t g = 0; g < groups.size(); g++) {
         const auto &group = g + 1 < groups.size() ? groups[g] : parts;
@@ -223,6 +226,21 @@ ACROSS plan_across(const SVGREPORT *r, SVGLAYOUT *l) {
             widest = std::max(widest, bold_width(kavelon_svg_block_label(b), l->font));
         a.right = l->block_labels_x + widest;
     }
+    // The level bands, with a plan: each as wide as the widest level's label.
+    // A report whose plan gives no levels has none to show.
+    l->levels_font = l->labels ? l->font : SVG_INDEX_FONT;
+    double widest = 0;
+    for (const SVGBLOCK &b : r->blocks) {
+        if (r->planned != 0 && b.level > 0)
+            widest = std::max(widest, text_width(kavelon_svg_level_label(b.level), l->levels_font));
+    }
+    l->level_bands = widest > 0 ? 1 : 0;
+    l->levels_width = 0;
+    if (l->level_bands) {
+        l->levels_width = widest + 8;
+        l->levels_x = a.right + 8;
+        a.right = l->levels_x + l->levels_width;
+    }
     l->constraints_x = a.right + l->gap;
     if (nq > 0) a.right = l->constraints_x + static_cast<double>(nq) * c;
     l->index_x = a.right + 16;
@@ -304,7 +322,9 @@ void kavelon_svg_plan_layout(const SVGREPORT *r, SVGLAYOUT *l) {
         double names = 0;
         for (const SVGBLOCK &b : r->blocks)
             names = std::max(names, kavelon_svg_plain_width(kavelon_svg_gantt_name(b), SVG_INDEX_FONT));
-        l->gantt_row = r->blocks.size() <= 100 ? SVG_INDEX_LINE : 4;
+        // Every row keeps the height of a line of names, however many
+        // blocks there are: the chart grows rather than lose them.
+        l->gantt_row = SVG_INDEX_LINE;
         l->gantt_y = bottom + SVG_MARGIN + kavelon_svg_text_height(SVG_TEXT_FONT);
         l->gantt_x = SVG_MARGIN + names + 6;
         l->gantt_width = std::max(SVG_GANTT_MIN_WIDTH, right - l->gantt_x);

@@ -65,9 +65,11 @@ std::string kavelon_svg_shown_name(const SVGLAYOUT *l, const std::string &name) 
 
 std::string kavelon_svg_gantt_name(const SVGBLOCK &b) {
     std::string name = "B" + kavelon_svg_number_text(b.number);
-    if (b.level > 0) name += " L" + kavelon_svg_number_text(b.level);
+    if (b.level > 0) name += " " + kavelon_svg_level_label(b.level);
     return name;
 }
+
+std::string kavelon_svg_level_label(int32_t level) { return "L" + kavelon_svg_number_text(level); }
 
 std::string kavelon_svg_gantt_heading(const SVGREPORT *r) {
     char total[40];

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "input/input.h"
+#include "plan/plan.h"
 #include "report/report_fixture.h"
 
 using namespace report_test;
@@ -123,6 +124,27 @@ TEST(XlsxWriter, FirstSheetHoldsTheCellsOfTheDsmTable) {
     // Block numbers are numbers, not texts that look like them.
     const std::string sheet = member(bytes, "xl/worksheets/sheet1.xml");
     EXPECT_NE(sheet.find("<c r=\"G3\"><v>2</v></c>"), std::string::npos) << sheet;
+}
+
+// With a plan the Level column follows the predecessor block, as in the DSM
+// table, and the constraint column moves one to the right.
+TEST(XlsxWriter, PlanAddsTheLevelColumnOfTheDsmTable) {
+    Model m;
+    fill(m);
+    KAVELON *dt = m.build();
+    ASSERT_NE(dt, nullptr);
+    KAVPLAN plan;
+    ASSERT_EQ(kavelon_make_plan(dt, nullptr, 1, KAVELON_WHATIF_NONE, false, &plan), 0);
+    dt->block_plan = &plan;
+    TempPath file;
+    const int written = kavelon_write_xlsx(dt, file.path.c_str());
+    const std::string dsm = test_util::written_by([&](FILE *out) { kavelon_write_dsm(dt, out); });
+    dt->block_plan = nullptr;
+    ASSERT_EQ(written, 0);
+    const std::string cells = sheet_cells(file_bytes(file.path), "DSM");
+    EXPECT_EQ(cells, csv_cells(dsm));
+    EXPECT_NE(cells.find("I1=Level\nJ1=Constraint: limits\n"), std::string::npos) << cells;
+    EXPECT_NE(cells.find("G5=2\nH5=1\nI5=2\nJ5=I\n"), std::string::npos) << cells;
 }
 
 TEST(XlsxWriter, SecondSheetHoldsHeaderValuesAndBlocks) {
