@@ -57,8 +57,10 @@ FEEDBACKGRAPH random_graph(int32_t n, int strong, int weak, std::mt19937 &rng) {
         for (int32_t j = 0; j < n; j++) {
             if (i == j) continue;
             const int p = static_cast<int>(rng() % 100u);
-            if (p < strong) g.marks.push_back({i, j, 1});
-            else if (p < strong + weak) g.marks.push_back({i, j, 0});
+            if (p < strong)
+                g.marks.push_back({i, j, 1});
+            else if (p < strong + weak)
+                g.marks.push_back({i, j, 0});
         }
     return g;
 }
@@ -91,7 +93,8 @@ void expect_sound(const FEEDBACKGRAPH &g, const FEEDBACKRESULT &r) {
     EXPECT_EQ(r.strong_inputs, c.strong);
     EXPECT_EQ(r.weak_inputs, c.weak);
     EXPECT_EQ(r.strong_distance + r.weak_distance, c.distance);
-    EXPECT_TRUE(r.bound[0] < r.strong_inputs || (r.bound[0] == r.strong_inputs && r.bound[1] <= r.weak_inputs));
+    EXPECT_TRUE(r.bound[0] < r.strong_inputs ||
+                (r.bound[0] == r.strong_inputs && r.bound[1] <= r.weak_inputs));
     const bool at_bound = r.bound[0] == r.strong_inputs && r.bound[1] == r.weak_inputs;
     EXPECT_EQ(r.proven, at_bound ? 1 : 0);
     EXPECT_EQ(r.status, r.proven ? KAVELON_PROGRAM_SOLVED : KAVELON_PROGRAM_STOPPED);
@@ -123,6 +126,34 @@ TEST(FeedbackProgram, MatchesBruteForceOnSmallGraphs) {
         if (r.distance_proven) {
             EXPECT_EQ(r.strong_distance + r.weak_distance, best.distance);
         }
+    }
+}
+
+TEST(FeedbackProgram, RepeatedAndSelfMarksMatchBruteForce) {
+    // Marks given twice and marks of a row on itself, strong and weak
+    // mixed, so that a mark's place among the strong ones differs from its
+    // place among all: the strong step's cycles must reach the second step
+    // as the same marks.
+    std::mt19937 rng(31);
+    for (int k = 0; k < 120; k++) {
+        const int32_t n = 2 + k % 7;
+        FEEDBACKGRAPH g = random_graph(n, 30, 25, rng);
+        const size_t given = g.marks.size();
+        for (size_t m = 0; m < given; m++)
+            if (rng() % 4 == 0) g.marks.push_back(g.marks[m]);
+        for (int32_t v = 0; v < n; v++)
+            if (rng() % 3 == 0)
+                g.marks.insert(g.marks.begin() + static_cast<long>(rng() % (g.marks.size() + 1)),
+                               FEEDBACKMARK{v, v, static_cast<int32_t>(rng() % 2)});
+        std::shuffle(g.marks.begin(), g.marks.end(), rng);
+        FEEDBACKRESULT r;
+        kavelon_order_by_program(&g, 60.0, nullptr, &r);
+        SCOPED_TRACE("graph " + std::to_string(k));
+        expect_sound(g, r);
+        const COUNTS best = brute_force(g);
+        EXPECT_EQ(r.status, KAVELON_PROGRAM_SOLVED);
+        EXPECT_EQ(r.strong_inputs, best.strong);
+        EXPECT_EQ(r.weak_inputs, best.weak);
     }
 }
 
@@ -433,7 +464,8 @@ TEST(SequenceByProgram, AgreesWithTheExactMethodWhereBothRun) {
         EXPECT_EQ(r.sequence.method, KAVELON_METHOD_PROGRAM);
         EXPECT_EQ(r.sequence.strong_inputs, best.strong_inputs);
         EXPECT_EQ(r.sequence.weak_inputs, best.weak_inputs);
-        EXPECT_GE(r.sequence.strong_distance + r.sequence.weak_distance, best.strong_distance + best.weak_distance);
+        EXPECT_GE(r.sequence.strong_distance + r.sequence.weak_distance,
+                  best.strong_distance + best.weak_distance);
         EXPECT_EQ(r.sequence.inputs_optimal, 1);
     }
 }
