@@ -622,6 +622,20 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     order->clear();
     if (n < 0 || n > KAVELON_EXACT_LIMIT) return 1;
     if (n == 0) return 0;
+    // Marks outside the block or of a row on itself are never feedback; a
+    // copy without them keeps them from the heuristic's bound as well as
+    // from the tables.
+    const auto outside = [n](const SEQMARK &mk) {
+        return mk.consumer < 0 || mk.consumer >= n || mk.producer < 0 || mk.producer >= n ||
+               mk.consumer == mk.producer;
+    };
+    SEQGRAPH kept;
+    if (std::any_of(g->marks.begin(), g->marks.end(), outside)) {
+        kept.n = n;
+        for (const SEQMARK &mk : g->marks)
+            if (!outside(mk)) kept.marks.push_back(mk);
+        g = &kept;
+    }
     LAYOUT l{};
     uint64_t marks[2];
     const uint64_t range = lay_out(g, objective, &l, marks);

@@ -140,6 +140,29 @@ TEST(Sequence, ExactMatchesEveryOrderOfSmallBlocks) {
     }
 }
 
+TEST(Sequence, ExactMethodPassesOverMarksOutsideTheBlockOrOnARowItself) {
+    // Such marks never come from a block of the record, but a caller's graph
+    // may hold them: they are no feedback, and must not reach the tables.
+    std::mt19937 rng(19);
+    // Sparse, so that blocks from 17 rows on take the heuristic's bound.
+    for (int round = 0; round < 36; round++) {
+        const int n = 3 + round % 18;
+        const SEQGRAPH clean = graph_of(random_block(rng, n, 10));
+        SEQGRAPH noisy = clean;
+        noisy.marks.push_back({0, 0, 1});
+        noisy.marks.push_back({n - 1, n - 1, 0});
+        noisy.marks.push_back({0, n, 1});
+        noisy.marks.push_back({-1, 0, 0});
+        noisy.marks.push_back({1, 31, 1});
+        for (int objective : {KAVELON_SEQUENCE_INPUTS, KAVELON_SEQUENCE_DISTANCE}) {
+            std::vector<int32_t> want, got;
+            ASSERT_EQ(kavelon_order_exactly(&clean, objective, &want), 0);
+            ASSERT_EQ(kavelon_order_exactly(&noisy, objective, &got), 0);
+            EXPECT_EQ(got, want) << "round " << round << " objective " << objective;
+        }
+    }
+}
+
 TEST(Sequence, PublishedExamples) {
     // shaja8: given order distance 12; best 2 marks (distance 5).
     const auto shaja8 = strong_matrix(8, {{}, {1, 5}, {1, 2, 5, 8}, {1, 3, 5}, {1, 4}, {4, 5, 7}, {6}, {2}});
