@@ -25,7 +25,6 @@ constexpr int kHalf = 12;  // rows in each half of a set
 constexpr size_t kLargePage = size_t{1} << 21;
 constexpr int32_t kDistancePruneFrom = 22;  // rows from which -sDIST may be bounded
 
-
 // The dynamic program over the sets S of rows placed first. Placing row v
 // after S makes feedback marks of the rows of S that need v: the counts are
 // sums of terms of (S, v). A feedback mark's distance is the number of
@@ -138,7 +137,8 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
             uint32_t counts[KAVELON_EXACT_LIMIT];
             int size = 0;
             for (uint32_t r = open[kind] & ~placed; r != 0; r &= r - 1) {
-                const uint32_t marks = static_cast<uint32_t>(__builtin_popcount(placed & l.needed_by[kind][__builtin_ctz(r)]));
+                const uint32_t marks =
+                    static_cast<uint32_t>(__builtin_popcount(placed & l.needed_by[kind][__builtin_ctz(r)]));
                 int at = size++;
                 for (; at > 0 && counts[at - 1] < marks; at--) counts[at] = counts[at - 1];
                 counts[at] = marks;
@@ -155,7 +155,8 @@ __attribute__((always_inline)) inline Word suffix_bound(const LAYOUT &l, uint32_
         const int a = __builtin_ctz(rest);
         cross[kStrong] += static_cast<uint64_t>(__builtin_popcount(l.needs[kStrong][a] & ~placed));
         cross[kWeak] += static_cast<uint64_t>(__builtin_popcount(l.needs[kWeak][a] & ~placed));
-        if (l.both_kinds != 0) cross[2] += static_cast<uint64_t>(__builtin_popcount(l.needs_all[a] & ~placed));
+        if (l.both_kinds != 0)
+            cross[2] += static_cast<uint64_t>(__builtin_popcount(l.needs_all[a] & ~placed));
     }
     // The marks crossing from S count once for each kind they are of, and
     // once for every row placed at or after |S|, less the once per row
@@ -185,7 +186,8 @@ __attribute__((always_inline)) inline void rest_cycles(const LAYOUT &l, uint32_t
 // still to place last as they cost the most to count, keeps the cost of
 // the set within the limit.
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline bool within(const LAYOUT &l, uint32_t placed, uint64_t k, Word here, Word limit) {
+__attribute__((always_inline)) inline bool within(const LAYOUT &l, uint32_t placed, uint64_t k, Word here,
+                                                  Word limit) {
     const Word lower = static_cast<Word>(here + suffix_bound<Objective, Word>(l, placed, k));
     if (lower > limit) return false;
     if (l.ncycles == 0) return true;
@@ -206,7 +208,9 @@ __attribute__((always_inline)) inline bool within(const LAYOUT &l, uint32_t plac
 // with one, only the sets reached and kept, a small share on a sparse
 // block. The bits, not the table, are what the passes scan, and entries
 // of sets never reached are neither written nor read.
-inline bool is_live(const uint64_t *live, uint32_t set) { return ((live[set >> 6] >> (set & 63u)) & 1u) != 0; }
+inline bool is_live(const uint64_t *live, uint32_t set) {
+    return ((live[set >> 6] >> (set & 63u)) & 1u) != 0;
+}
 
 // Without a bound: every set, from the full one down, in runs of kRun
 // sets that differ in their low kBits rows only. The steps that add one of
@@ -221,7 +225,8 @@ constexpr int kBits = 6;
 constexpr uint32_t kRun = 1u << kBits;
 
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void fill_every_set(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live) {
+__attribute__((always_inline)) inline void fill_every_set(const LAYOUT &l, uint32_t full, Word *best,
+                                                          uint64_t *live) {
     const Word none = static_cast<Word>(~static_cast<Word>(0));
     const size_t words = (static_cast<size_t>(full) >> 6) + 1;
     const int bits = std::min<int>(l.n, kBits);
@@ -253,7 +258,8 @@ __attribute__((always_inline)) inline void fill_every_set(const LAYOUT &l, uint3
             Word least = fresh ? none : best[placed];
             for (uint32_t rest = low_rows & ~low; rest != 0; rest &= rest - 1) {
                 const int v = __builtin_ctz(rest);
-                const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, v) + best[placed | (1u << v)]);
+                const Word cost =
+                    static_cast<Word>(step_cost<Objective, Word>(l, placed, v) + best[placed | (1u << v)]);
                 least = cost < least ? cost : least;
             }
             best[placed] = static_cast<Word>(term + least);
@@ -288,8 +294,8 @@ __attribute__((always_inline)) inline void fill_every_set(const LAYOUT &l, uint3
 // S first, for every set reached from a set within the bound; the sets
 // beyond it are dropped from live.
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void reach_sets(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
-                                                      Word upper) {
+__attribute__((always_inline)) inline void reach_sets(const LAYOUT &l, uint32_t full, Word *best,
+                                                      uint64_t *live, Word upper) {
     const size_t words = (static_cast<size_t>(full) >> 6) + 1;
     std::fill(live, live + words, uint64_t{0});
     best[0] = 0;
@@ -302,7 +308,8 @@ __attribute__((always_inline)) inline void reach_sets(const LAYOUT &l, uint32_t 
             if (left == 0) break;
             const uint64_t bit = left & (~left + 1);
             done |= bit;
-            const uint32_t placed = static_cast<uint32_t>(w << 6) | static_cast<uint32_t>(__builtin_ctzll(left));
+            const uint32_t placed =
+                static_cast<uint32_t>(w << 6) | static_cast<uint32_t>(__builtin_ctzll(left));
             if (placed == full) continue;
             const Word here = best[placed];
             const uint32_t t = static_cast<uint32_t>(__builtin_popcount(placed));
@@ -332,8 +339,8 @@ __attribute__((always_inline)) inline void reach_sets(const LAYOUT &l, uint32_t 
 // the steps after S, and sets that lead to no order within the optimum are
 // dropped too.
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void settle_sets(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
-                                                       Word upper) {
+__attribute__((always_inline)) inline void settle_sets(const LAYOUT &l, uint32_t full, Word *best,
+                                                       uint64_t *live, Word upper) {
     const Word none = static_cast<Word>(~static_cast<Word>(0));
     const size_t words = (static_cast<size_t>(full) >> 6) + 1;
     // The order that gave the bound reaches the full set.
@@ -357,7 +364,8 @@ __attribute__((always_inline)) inline void settle_sets(const LAYOUT &l, uint32_t
                     const int v = __builtin_ctz(rest);
                     const uint32_t next = placed | (1u << v);
                     if (!is_live(live, next)) continue;
-                    const Word cost = static_cast<Word>(step_cost<Objective, Word>(l, placed, v) + best[next]);
+                    const Word cost =
+                        static_cast<Word>(step_cost<Objective, Word>(l, placed, v) + best[next]);
                     least = cost < least ? cost : least;
                 }
             }
@@ -371,8 +379,8 @@ __attribute__((always_inline)) inline void settle_sets(const LAYOUT &l, uint32_t
 }
 
 template <int32_t Objective, typename Word>
-__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
-                                                      Word upper) {
+__attribute__((always_inline)) inline void fill_table(const LAYOUT &l, uint32_t full, Word *best,
+                                                      uint64_t *live, Word upper) {
     if (upper == static_cast<Word>(~static_cast<Word>(0))) {
         fill_every_set<Objective, Word>(l, full, best, live);
         return;
@@ -391,13 +399,13 @@ void fill_table_any(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live, 
 }
 #if defined(__x86_64__)
 template <int32_t Objective, typename Word>
-__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best, uint64_t *live,
-                                                          Word upper) {
+__attribute__((target("popcnt"))) void fill_table_popcnt(const LAYOUT &l, uint32_t full, Word *best,
+                                                         uint64_t *live, Word upper) {
     fill_table<Objective, Word>(l, full, best, live, upper);
 }
 template <int32_t Objective, typename Word>
 __attribute__((target("avx2,popcnt"))) void fill_table_avx2(const LAYOUT &l, uint32_t full, Word *best,
-                                                              uint64_t *live, Word upper) {
+                                                            uint64_t *live, Word upper) {
     fill_table<Objective, Word>(l, full, best, live, upper);
 }
 #endif
@@ -609,9 +617,8 @@ uint64_t heuristic_upper(const SEQGRAPH *g, int32_t objective, const LAYOUT &l) 
     const BLOCKSEQ &m = h.sequence;
     const uint64_t ds = static_cast<uint64_t>(m.strong_distance), dw = static_cast<uint64_t>(m.weak_distance);
     const uint64_t ns = static_cast<uint64_t>(m.strong_inputs), nw = static_cast<uint64_t>(m.weak_inputs);
-    return objective == KAVELON_SEQUENCE_DISTANCE
-               ? pack_fields<uint64_t>(l, ds, dw, ns + nw)
-               : pack_fields<uint64_t>(l, ns, nw, ds + dw);
+    return objective == KAVELON_SEQUENCE_DISTANCE ? pack_fields<uint64_t>(l, ds, dw, ns + nw)
+                                                  : pack_fields<uint64_t>(l, ns, nw, ds + dw);
 }
 
 }  // namespace
@@ -662,8 +669,8 @@ int kavelon_order_exactly(const SEQGRAPH *g, int32_t objective, std::vector<int3
     }
     if (objective == KAVELON_SEQUENCE_DISTANCE) {
         return narrow ? solve<KAVELON_SEQUENCE_DISTANCE, uint32_t>(l, n, bound, order)
-                            : solve<KAVELON_SEQUENCE_DISTANCE, uint64_t>(l, n, bound, order);
+                      : solve<KAVELON_SEQUENCE_DISTANCE, uint64_t>(l, n, bound, order);
     }
     return narrow ? solve<KAVELON_SEQUENCE_INPUTS, uint32_t>(l, n, bound, order)
-                        : solve<KAVELON_SEQUENCE_INPUTS, uint64_t>(l, n, bound, order);
+                  : solve<KAVELON_SEQUENCE_INPUTS, uint64_t>(l, n, bound, order);
 }
