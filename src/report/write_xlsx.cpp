@@ -191,11 +191,12 @@ void write_matrix_heading(Book *book, const KAVELON *dt) {
     lxw_worksheet *sheet = book->matrix;
     std::vector<std::string> headings;
     for (int j = 0; j < dt->n; j++) headings.push_back(xmlnulltext(dt->design_data_name[j]));
-    headings.push_back("Activity");
-    headings.push_back("Block");
-    headings.push_back("Predecessor block");
+    headings.push_back(kavelon_dsm_activity_label);
+    headings.push_back(kavelon_dsm_block_label);
+    headings.push_back(kavelon_dsm_predecessor_label);
     if (dt->block_plan != nullptr) headings.push_back(kavelon_dsm_level_label);
-    for (int m = 0; m < dt->nQ; m++) headings.push_back(std::string("Constraint: ") + xmlnulltext(dt->constraint_name[m]));
+    for (int m = 0; m < dt->nQ; m++)
+        headings.push_back(std::string(kavelon_dsm_constraint_prefix) + xmlnulltext(dt->constraint_name[m]));
     double longest = 5;
     for (const std::string &text : headings) longest = std::max(longest, width_for(text.c_str()));
     // Upright text needs about six points a character; a row is at most 409.
@@ -290,7 +291,7 @@ void write_matrix(Book *book, const KAVELON *dt) {
         first = end;
     }
     for (int32_t k = 0; k < dt->nR; k++) {
-        const std::string label = std::string("Output: ") + xmlnulltext(dt->output_name[k]);
+        const std::string label = std::string(kavelon_dsm_output_prefix) + xmlnulltext(dt->output_name[k]);
         put_text(book, sheet, dt->n + 1 + k, 0, label.c_str(), book->label);
         write_plain_marks(book, dt->n + 1 + k, &dt->R[k], 1);
         put_number(book, sheet, dt->n + 1 + k, dt->n + 2, 0);
@@ -300,14 +301,7 @@ void write_matrix(Book *book, const KAVELON *dt) {
     }
     // The header values that are there, as the DSM table has them.
     int32_t row = dt->n + 1 + dt->nR;
-    const struct {
-        const char *label;
-        const char *value;
-    } values[] = {{kavelon_dsm_name_label, dt->name},
-                  {kavelon_dsm_version_label, dt->version},
-                  {kavelon_dsm_version_date_label, dt->version_date},
-                  {kavelon_dsm_study_name_label, dt->study_name}};
-    for (const auto &v : values) {
+    for (const KAVHEADERVALUE &v : kavelon_header_values(dt)) {
         if (v.value == nullptr) continue;
         put_text(book, sheet, row, 0, v.label, book->label);
         put_text(book, sheet, row, dt->n + 1, v.value, nullptr);
@@ -374,14 +368,12 @@ void write_process(Book *book, const KAVELON *dt) {
     write_value(book, 0, "kavelon version", KAVELON_VERSION);
     write_value(book, 1, "kavelon version date", KAVELON_VERSION_DATE);
     write_value(book, 2, "XML Input Filename", dt->xml_filename);
-    write_value(book, 3, "Design Process Name", dt->name);
-    write_value(book, 4, "Version Number", dt->version);
-    write_value(book, 5, "Version Date", dt->version_date);
-    write_value(book, 6, "Study Name", dt->study_name);
+    int32_t row = 3;
+    for (const KAVHEADERVALUE &v : kavelon_header_values(dt)) write_value(book, row++, v.label, v.value);
     static const char *const titles[] = {"Block", "Predecessor block", "Type", "Activities",
                                          "Strong inputs to assume", "Weak/ICD inputs to assume",
                                          "Feedback distance", "Method", "Optimal"};
-    int32_t row = 8;
+    row = 8;
     for (int32_t c = 0; c < columns; c++) put_text(book, book->process, row, c, titles[c], book->bold);
     row++;
     for (int32_t first = 0; first < dt->n;) {
