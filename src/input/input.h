@@ -7,6 +7,7 @@
 #ifndef KAVELON_INPUT_INPUT_H
 #define KAVELON_INPUT_INPUT_H
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -50,6 +51,21 @@ inline constexpr char kavelon_dsm_name_label[] = "Design Process Name";
 inline constexpr char kavelon_dsm_version_label[] = "Version Number";
 inline constexpr char kavelon_dsm_version_date_label[] = "Version Date";
 inline constexpr char kavelon_dsm_study_name_label[] = "Study Name";
+
+// One header value of a design process and its label.
+struct KAVHEADERVALUE {
+    const char *label;
+    const char *value;  // nullptr when the file gives none
+};
+
+// The header values of a design process, in the order the "-fDSM" table
+// and the workbook write them.
+inline std::array<KAVHEADERVALUE, 4> kavelon_header_values(const KAVELON *dt) {
+    return {{{kavelon_dsm_name_label, dt->name},
+             {kavelon_dsm_version_label, dt->version},
+             {kavelon_dsm_version_date_label, dt->version_date},
+             {kavelon_dsm_study_name_label, dt->study_name}}};
+}
 
 // Reads the first sheet of an .xlsx workbook from `in` (or the one
 // "-iSHEET=NAME" names) as a matrix laid out as a CSV matrix is; returns 0,

@@ -127,14 +127,7 @@ void write_output_rows(const KAVELON *dt, FILE *out, std::string &line) {
 // label, empty marks, the value in the "Activity" column, block and
 // predecessor 0. The reader takes them back from there.
 void write_header_rows(const KAVELON *dt, FILE *out, std::string &line) {
-    const struct {
-        const char *label;
-        const char *value;
-    } values[] = {{kavelon_dsm_name_label, dt->name},
-                  {kavelon_dsm_version_label, dt->version},
-                  {kavelon_dsm_version_date_label, dt->version_date},
-                  {kavelon_dsm_study_name_label, dt->study_name}};
-    for (const auto &v : values) {
+    for (const KAVHEADERVALUE &v : kavelon_header_values(dt)) {
         if (v.value == nullptr) continue;
         line += v.label;
         line.append(static_cast<size_t>(dt->n) + 1, ',');

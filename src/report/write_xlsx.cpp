@@ -11,7 +11,8 @@
 //
 // Second sheet "Process": the header values, then one row per block with
 // its predecessor, type and size; with "-s" each block's sequencing result
-// and then the list of the inputs to assume.
+// and then the list of the inputs to assume; with "-p" each block's level
+// and the blocks it strongly depends on.
 //
 // The workbook holds no clock time: its creation date is fixed, so that one
 // model always gives the same bytes, as the DSM table does.
@@ -191,11 +192,12 @@ void write_matrix_heading(Book *book, const KAVELON *dt) {
     lxw_worksheet *sheet = book->matrix;
     std::vector<std::string> headings;
     for (int j = 0; j < dt->n; j++) headings.push_back(xmlnulltext(dt->design_data_name[j]));
-    headings.push_back("Activity");
-    headings.push_back("Block");
-    headings.push_back("Predecessor block");
+    headings.push_back(kavelon_dsm_activity_label);
+    headings.push_back(kavelon_dsm_block_label);
+    headings.push_back(kavelon_dsm_predecessor_label);
     if (dt->block_plan != nullptr) headings.push_back(kavelon_dsm_level_label);
-    for (int m = 0; m < dt->nQ; m++) headings.push_back(std::string("Constraint: ") + xmlnulltext(dt->constraint_name[m]));
+    for (int m = 0; m < dt->nQ; m++)
+        headings.push_back(std::string(kavelon_dsm_constraint_prefix) + xmlnulltext(dt->constraint_name[m]));
     double longest = 5;
     for (const std::string &text : headings) longest = std::max(longest, width_for(text.c_str()));
     // Upright text needs about six points a character; a row is at most 409.
@@ -290,7 +292,7 @@ void write_matrix(Book *book, const KAVELON *dt) {
         first = end;
     }
     for (int32_t k = 0; k < dt->nR; k++) {
-        const std::string label = std::string("Output: ") + xmlnulltext(dt->output_name[k]);
+        const std::string label = std::string(kavelon_dsm_output_prefix) + xmlnulltext(dt->output_name[k]);
         put_text(book, sheet, dt->n + 1 + k, 0, label.c_str(), book->label);
         write_plain_marks(book, dt->n + 1 + k, &dt->R[k], 1);
         put_number(book, sheet, dt->n + 1 + k, dt->n + 2, 0);
@@ -300,14 +302,7 @@ void write_matrix(Book *book, const KAVELON *dt) {
     }
     // The header values that are there, as the DSM table has them.
     int32_t row = dt->n + 1 + dt->nR;
-    const struct {
-        const char *label;
-        const char *value;
-    } values[] = {{kavelon_dsm_name_label, dt->name},
-                  {kavelon_dsm_version_label, dt->version},
-                  {kavelon_dsm_version_date_label, dt->version_date},
-                  {kavelon_dsm_study_name_label, dt->study_name}};
-    for (const auto &v : values) {
+    for (const KAVHEADERVALUE &v : kavelon_header_values(dt)) {
         if (v.value == nullptr) continue;
         put_text(book, sheet, row, 0, v.label, book->label);
         put_text(book, sheet, row, dt->n + 1, v.value, nullptr);
@@ -362,9 +357,35 @@ int32_t write_assumed_inputs(Book *book, const KAVELON *dt, int32_t row) {
     return row;
 }
 
+// With a plan, the block's level and every block it strongly depends on,
+// as the text report's plan gives them ("1 3", or "none"), in the two
+// columns from `column` on.
+void write_block_plan(Book *book, const KAVELON *dt, int32_t row, int32_t column, int32_t block) {
+    const KAVPLAN *plan = dt->block_plan;
+    if (plan == nullptr || block < 1 || block > plan->nblock) return;
+    const size_t b = static_cast<size_t>(block - 1);
+    put_number(book, book->process, row, column, plan->level[b]);
+    // A list longer than a cell holds (a block after thousands of others)
+    // ends with how many it leaves out; the text report has them all.
+    std::string predecessors;
+    const size_t first = plan->predecessor_first[b];
+    const size_t end = plan->predecessor_first[b + 1];
+    for (size_t t = first; t < end; t++) {
+        if (predecessors.size() > kMaxCellCharacters - 40) {
+            predecessors += " and " + std::to_string(end - t) + " more";
+            break;
+        }
+        predecessors += (predecessors.empty() ? "" : " ") + std::to_string(plan->predecessor[t]);
+    }
+    put_text(book, book->process, row, column + 1, predecessors.empty() ? "none" : predecessors.c_str(), nullptr);
+}
+
 void write_process(Book *book, const KAVELON *dt) {
     const bool sequenced = dt->sequence != KAVELON_SEQUENCE_NONE && dt->block_sequence != nullptr;
-    const int32_t columns = sequenced ? 9 : 4;
+    const bool planned = dt->block_plan != nullptr;
+    // The plan's columns follow the block's own (and its sequencing columns).
+    const int32_t plan_column = sequenced ? 9 : 4;
+    const int32_t columns = plan_column + (planned ? 2 : 0);
     double width = 12;
     for (const char *value : {dt->xml_filename, dt->name, dt->version, dt->version_date, dt->study_name})
         width = std::max(width, width_for(value));
@@ -374,15 +395,17 @@ void write_process(Book *book, const KAVELON *dt) {
     write_value(book, 0, "kavelon version", KAVELON_VERSION);
     write_value(book, 1, "kavelon version date", KAVELON_VERSION_DATE);
     write_value(book, 2, "XML Input Filename", dt->xml_filename);
-    write_value(book, 3, "Design Process Name", dt->name);
-    write_value(book, 4, "Version Number", dt->version);
-    write_value(book, 5, "Version Date", dt->version_date);
-    write_value(book, 6, "Study Name", dt->study_name);
+    int32_t row = 3;
+    for (const KAVHEADERVALUE &v : kavelon_header_values(dt)) write_value(book, row++, v.label, v.value);
     static const char *const titles[] = {"Block", "Predecessor block", "Type", "Activities",
                                          "Strong inputs to assume", "Weak/ICD inputs to assume",
                                          "Feedback distance", "Method", "Optimal"};
-    int32_t row = 8;
-    for (int32_t c = 0; c < columns; c++) put_text(book, book->process, row, c, titles[c], book->bold);
+    row = 8;
+    for (int32_t c = 0; c < plan_column; c++) put_text(book, book->process, row, c, titles[c], book->bold);
+    if (planned) {
+        put_text(book, book->process, row, plan_column, kavelon_dsm_level_label, book->bold);
+        put_text(book, book->process, row, plan_column + 1, "Predecessors", book->bold);
+    }
     row++;
     for (int32_t first = 0; first < dt->n;) {
         const int32_t end = kavelon_block_end(dt, first);
@@ -392,6 +415,7 @@ void write_process(Book *book, const KAVELON *dt) {
         put_text(book, book->process, row, 2, s->subblock_order != 0 ? "independent" : "dependent", nullptr);
         put_number(book, book->process, row, 3, end - first);
         if (sequenced) write_block_sequence(book, dt, row, s->block_order);
+        if (planned) write_block_plan(book, dt, row, plan_column, s->block_order);
         row++;
         first = end;
     }

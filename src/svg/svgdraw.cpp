@@ -3,6 +3,7 @@
 // the marks, and the constraint columns and output rows beside the activity
 // matrix.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "svg/picture.h"
@@ -527,10 +528,56 @@ void put_rulers(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
 }
 
 
+// The ticks of the Gantt chart's time axis: from 0 in steps of 1, 2 or 5
+// times a power of ten, the one nearest a fifth of the total, so that every
+// label has the same decimals ("0 2 4 6", "0.0 0.5 1.0"); four to eight
+// ticks fit the narrowest chart. Totals far from everyday numbers, whose
+// fixed decimals would be too long, get about three steps labelled in the
+// short %g form, and a total too small to step through its five ticks a
+// quarter apart.
+struct GanttAxis {
+    double step;
+    double parts;  // the total in steps, for the ticks' places
+    int count;     // ticks after the one at 0
+    int decimals;  // -1 for the %g form
+};
+
+// The step of 1, 2 or 5 times a power of ten nearest rough (a normal
+// number), as m * 10^k.
+double nice_step(double rough, int *k) {
+    *k = static_cast<int>(std::floor(std::log10(rough)));
+    const double ratio = rough / std::pow(10.0, *k);
+    double m = 1;
+    if (ratio >= std::sqrt(50.0)) {
+        ++*k;
+    } else if (ratio >= std::sqrt(10.0)) {
+        m = 5;
+    } else if (ratio >= std::sqrt(2.0)) {
+        m = 2;
+    }
+    return m * std::pow(10.0, *k);
+}
+
+GanttAxis gantt_axis(double total) {
+    int k = 0;
+    GanttAxis axis{total / 4, 4, 4, -1};
+    if (total / 5 >= 1e-4 && total / 5 <= 1e4) {
+        axis.step = nice_step(total / 5, &k);
+        axis.decimals = std::max(0, -k);
+    } else if (total / 3 >= 1e-300) {
+        axis.step = nice_step(total / 3, &k);
+    } else {
+        return axis;
+    }
+    axis.parts = total / axis.step;
+    axis.count = std::min(10, static_cast<int>(std::floor(axis.parts * (1 + 1e-9))));
+    return axis;
+}
+
 // With a plan: the Gantt chart of the blocks, one row each in block order,
 // a bar from earliest start to earliest finish (red on the critical path,
 // else in the block's colour), a grey line on to the latest finish (the
-// slack), and a time axis with five ticks.
+// slack), and a time axis with ticks at round times.
 void put_gantt(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     if (r->planned == 0) return;
     std::fprintf(out, "<text x=\"%g\" y=\"%g\" font-weight=\"bold\">%s</text>\n", SVG_MARGIN, l->gantt_y,
@@ -573,13 +620,18 @@ void put_gantt(FILE *out, const SVGREPORT *r, const SVGLAYOUT *l) {
     const double axis = top + static_cast<double>(r->blocks.size()) * l->gantt_row + 2;
     std::fprintf(out, "<line class=\"gs\" x1=\"%g\" y1=\"%g\" x2=\"%g\" y2=\"%g\"/>\n", l->gantt_x, axis,
                  l->gantt_x + l->gantt_width, axis);
-    for (int t = 0; t <= 4; t++) {
+    const GanttAxis ticks = gantt_axis(total);
+    for (int t = 0; t <= ticks.count; t++) {
         char number[40];
-        std::snprintf(number, sizeof number, "%.4g", total * t / 4);
+        if (ticks.decimals >= 0) {
+            std::snprintf(number, sizeof number, "%.*f", ticks.decimals, ticks.step * t);
+        } else {
+            std::snprintf(number, sizeof number, "%.2g", ticks.step * t);
+        }
         std::fprintf(out,
                      "<text class=\"tick\" x=\"%g\" y=\"%g\" font-size=\"%g\" text-anchor=\"middle\">%s</text>\n",
-                     l->gantt_x + l->gantt_width * t / 4, axis + 2 + SVG_TEXT_ASCENT * SVG_TICK_FONT, SVG_TICK_FONT,
-                     number);
+                     l->gantt_x + l->gantt_width * t / ticks.parts, axis + 2 + SVG_TEXT_ASCENT * SVG_TICK_FONT,
+                     SVG_TICK_FONT, number);
     }
 }
 

@@ -193,6 +193,46 @@ TEST(XlsxWriter, SequencedBlocksListTheirInputsToAssume) {
     EXPECT_EQ(cells.find("A15="), std::string::npos) << cells;
 }
 
+// With a plan each block's row goes on to its level and every block it
+// strongly depends on, as the text report's plan lists them.
+TEST(XlsxWriter, PlanAddsLevelAndPredecessorsToTheBlockList) {
+    Model m;
+    m.activities = {
+        {"Act A", "a", 1, 1, 0, "000", ""},
+        {"Act B", "b", 2, 1, 1, "S00", ""},
+        {"Act C", "c", 3, 1, 2, "SS0", ""},
+    };
+    KAVELON *dt = m.build();
+    ASSERT_NE(dt, nullptr);
+    KAVPLAN plan;
+    ASSERT_EQ(kavelon_make_plan(dt, nullptr, 1, KAVELON_WHATIF_NONE, false, &plan), 0);
+    dt->block_plan = &plan;
+    TempPath file;
+    const int written = kavelon_write_xlsx(dt, file.path.c_str());
+    dt->block_plan = nullptr;
+    ASSERT_EQ(written, 0);
+    const std::string cells = sheet_cells(file_bytes(file.path), "Process");
+    EXPECT_NE(cells.find("A9=Block\nB9=Predecessor block\nC9=Type\nD9=Activities\nE9=Level\nF9=Predecessors\n"
+                         "A10=1\nB10=0\nC10=independent\nD10=1\nE10=1\nF10=none\n"
+                         "A11=2\nB11=1\nC11=independent\nD11=1\nE11=2\nF11=1\n"
+                         "A12=3\nB12=2\nC12=independent\nD12=1\nE12=3\nF12=1 2\n"),
+              std::string::npos)
+        << cells;
+    EXPECT_EQ(cells.find("A13="), std::string::npos) << cells;
+
+    // A list longer than a cell holds is cut, rather than the workbook lost.
+    plan.predecessor.assign(20000, 1);
+    plan.predecessor_first = {0, 0, 0, plan.predecessor.size()};
+    dt->block_plan = &plan;
+    const int long_written = kavelon_write_xlsx(dt, file.path.c_str());
+    dt->block_plan = nullptr;
+    ASSERT_EQ(long_written, 0);
+    std::string list = "1";
+    for (int k = 1; k < 16365; k++) list += " 1";
+    EXPECT_NE(sheet_cells(file_bytes(file.path), "Process").find("\nF12=" + list + " and 3635 more\n"),
+              std::string::npos);
+}
+
 // The style index of a cell in the sheet's XML, or "" when it has none.
 std::string style_of(const std::string &sheet, const std::string &cell) {
     std::smatch match;

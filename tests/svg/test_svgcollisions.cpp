@@ -348,4 +348,40 @@ TEST(SvgCollisions, EverySizeOfPicture) {
     expect_no_collisions(picture_of(r), "many constraints and outputs");
 }
 
+// The time axis of the narrowest Gantt chart: its labels share their
+// decimals and stay clear of each other, however long the plan (a plan of
+// zero times draws an axis of one unit).
+TEST(SvgCollisions, GanttAxisLabelsShareTheirForm) {
+    const std::pair<double, const char *> cases[] = {
+        {14, "0 2 4 6 8 10 12 14"},
+        {15.8, "0 2 4 6 8 10 12 14"},
+        {23.5, "0 5 10 15 20"},
+        {0.3, "0.00 0.05 0.10 0.15 0.20 0.25 0.30"},
+        {0.0049, "0.000 0.001 0.002 0.003 0.004"},
+        {0, "0.0 0.2 0.4 0.6 0.8 1.0"},
+        {70000, "0 2e+04 4e+04 6e+04"},
+        {1.7e308, "0 5e+307 1e+308 1.5e+308"},
+    };
+    for (const auto &[total, labels] : cases) {
+        SVGREPORT r = awkward_report(2, 0, 0, "A", "D");
+        r.planned = 1;
+        for (SVGBLOCK &b : r.blocks) {
+            b.planned = 1;
+            b.level = b.number;
+            b.start = b.number == 1 ? 0 : total / 2;
+            b.finish = b.late_finish = b.number == 1 ? total / 2 : total;
+        }
+        r.total_duration = total;
+        const std::string svg = picture_of(r);
+        std::string found;
+        const std::string tick = "<text class=\"tick\"";
+        for (size_t at = svg.find(tick); at != std::string::npos; at = svg.find(tick, at + 1)) {
+            const size_t from = svg.find('>', at) + 1;
+            found += (found.empty() ? "" : " ") + svg.substr(from, svg.find('<', from) - from);
+        }
+        EXPECT_EQ(found, labels) << total;
+        expect_no_collisions(svg, "a plan of total " + std::to_string(total));
+    }
+}
+
 }  // namespace

@@ -37,8 +37,14 @@ void *operator new(std::size_t size) {
     if (void *p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
+// The deletes free what the operator new above took from malloc. Once g++ 12
+// inlines them into a caller it sees only the pair "operator new, free" and
+// warns of a mismatch (in optimised builds); the pair is matched here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void *p) noexcept { std::free(p); }
 void operator delete(void *p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
