@@ -640,9 +640,14 @@ void order_at_once(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, FE
 bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, Clock::time_point deadline,
                         FEEDBACKRESULT *r) {
     const bool started = start != nullptr && !start->empty();
+    // The strong marks alone, and for each the mark of g it is.
     FEEDBACKGRAPH strong{g->n, {}};
-    for (const FEEDBACKMARK &m : g->marks)
-        if (m.strong) strong.marks.push_back(m);
+    std::vector<int32_t> mark_of_strong;
+    for (size_t k = 0; k < g->marks.size(); k++) {
+        if (!g->marks[k].strong) continue;
+        strong.marks.push_back(g->marks[k]);
+        mark_of_strong.push_back(static_cast<int32_t>(k));
+    }
     const NETWORK strong_net = network_of(&strong);
     const std::vector<int64_t> ones(strong.marks.size(), 1);
     INCUMBENT first;
@@ -694,9 +699,6 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
         std::vector<int32_t> arc_of_mark(g->marks.size(), -1);
         for (size_t a = 0; a < net.mark.size(); a++)
             arc_of_mark[static_cast<size_t>(net.mark[a])] = static_cast<int32_t>(a);
-        std::vector<int32_t> mark_of_strong;
-        for (size_t k = 0; k < g->marks.size(); k++)
-            if (g->marks[k].strong) mark_of_strong.push_back(static_cast<int32_t>(k));
         std::vector<std::vector<int32_t>> cycles;
         for (const std::vector<int32_t> &c : strong_cycles) {
             std::vector<int32_t> arcs;
