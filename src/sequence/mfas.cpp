@@ -539,6 +539,53 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
     return KAVELON_PROGRAM_SOLVED;
 }
 
+bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *start, Clock::time_point deadline,
+                        FEEDBACKRESULT *r);
+
+// Whether the strong marks of g not in `cut` (per mark) leave no cycle.
+bool strong_rest_acyclic(const FEEDBACKGRAPH *g, const std::vector<uint8_t> &cut) {
+    const size_t n = static_cast<size_t>(g->n);
+    std::vector<int32_t> needs(n, 0), ready;
+    std::vector<std::vector<int32_t>> produces(n);
+    for (size_t k = 0; k < g->marks.size(); k++) {
+        const FEEDBACKMARK &m = g->marks[k];
+        if (!m.strong || cut[k] || m.consumer == m.producer) continue;
+        produces[static_cast<size_t>(m.producer)].push_back(m.consumer);
+        needs[static_cast<size_t>(m.consumer)]++;
+    }
+    for (size_t v = 0; v < n; v++)
+        if (needs[v] == 0) ready.push_back(static_cast<int32_t>(v));
+    size_t placed = 0;
+    while (!ready.empty()) {
+        const size_t v = static_cast<size_t>(ready.back());
+        ready.pop_back();
+        placed++;
+        for (int32_t w : produces[v])
+            if (--needs[static_cast<size_t>(w)] == 0) ready.push_back(w);
+    }
+    return placed == n;
+}
+
+// With its strong feedback marks chosen (`cut`, per mark), what is left of
+// an order is a program of its own, and a small one: every other strong
+// mark forward, the fewest weak and ICD marks back. Its relaxation is
+// nearly always whole, so it takes milliseconds on blocks of 150 rows, where
+// the program over every choice of strong marks can take seconds. The
+// strong marks of each answer, once they break every strong cycle, so give
+// an order as good in its weak/ICD count as that choice allows: far better
+// than the answer's own marks, kept greedily, and a bound to cut the next
+// rounds by. Nothing is done when the choice leaves a strong cycle.
+void complete_strong_choice(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_weight,
+                            const std::vector<uint8_t> &cut, const std::vector<int32_t> &start,
+                            Clock::time_point deadline, INCUMBENT *best) {
+    if (!strong_rest_acyclic(g, cut)) return;
+    FEEDBACKGRAPH rest{g->n, {}};
+    for (size_t k = 0; k < g->marks.size(); k++)
+        if (!(g->marks[k].strong && cut[k])) rest.marks.push_back(g->marks[k]);
+    FEEDBACKRESULT r;
+    if (order_in_two_steps(&rest, &start, deadline, &r)) consider(g, net, strong_weight, r.order, best);
+}
+
 // The whole search once the network is built: rounds of program and new
 // cycles until an answer leaves no cycle, the incumbent meets the bound, or
 // the time is spent. With `strong_count` not negative, only feedback sets
@@ -587,7 +634,9 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         }
         // The marks the answer keeps, in order: all of them forward once
         // the answer leaves no cycle, and then the order meets the bound.
-        consider(g, net, strong_weight, order_keeping(g, mark_weight, dropped, net.inner), best);
+        std::vector<int32_t> kept = order_keeping(g, mark_weight, dropped, net.inner);
+        if (strong_count > 0) complete_strong_choice(g, net, strong_weight, dropped, kept, deadline, best);
+        consider(g, net, strong_weight, std::move(kept), best);
         if (!answer.optimal || best->weight <= lower) break;
         const size_t before = cycles.size();
         in_time = add_shortest_cycles(
@@ -673,6 +722,17 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
     INCUMBENT best;
     if (started) consider(g, net, strong_weight, *start, &best);
     consider(g, net, strong_weight, first.order, &best);
+    if (strong_least > 0 && first.weight == strong_least) {
+        std::vector<int32_t> pos(static_cast<size_t>(g->n));
+        for (size_t t = 0; t < first.order.size(); t++)
+            pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
+        std::vector<uint8_t> cut(g->marks.size(), 0);
+        for (size_t k = 0; k < g->marks.size(); k++) {
+            const FEEDBACKMARK &m = g->marks[k];
+            cut[k] = m.strong && pos[static_cast<size_t>(m.producer)] > pos[static_cast<size_t>(m.consumer)];
+        }
+        complete_strong_choice(g, net, strong_weight, cut, first.order, deadline, &best);
+    }
     {
         std::vector<int32_t> pos(static_cast<size_t>(g->n));
         for (size_t t = 0; t < first.order.size(); t++)
