@@ -605,11 +605,12 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
     // (seen with every strong arc held back) one that leaves a pooled
     // cycle short is still called optimal: the program is then solved again
     // with every cycle a row, in the time left.
-    if (answer->optimal && pooled && !breaks_every_cycle(cycles, answer->chosen)) {
-        const double left = seconds - model.getCurrentSeconds();
-        return solve_program(net, cycles, strong_count, best, left, answer, false);
+    if (answer->optimal && !breaks_every_cycle(cycles, answer->chosen)) {
+        if (pooled)
+            return solve_program(net, cycles, strong_count, best, seconds - model.getCurrentSeconds(), answer,
+                                 false);
+        answer->optimal = false;
     }
-    if (answer->optimal && !breaks_every_cycle(cycles, answer->chosen)) answer->optimal = false;
     const double bound = model.getBestPossibleObjValue();
     answer->bound = std::isfinite(bound) ? bound : 0.0;
     if (model.isProvenInfeasible()) return KAVELON_PROGRAM_FAILED;  // every program here has answers
@@ -805,27 +806,20 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
     INCUMBENT best;
     if (started) consider(g, net, strong_weight, *start, &best);
     consider(g, net, strong_weight, first.order, &best);
-    if (strong_least > 0 && first.weight == strong_least) {
+    {
+        // cut: the strong feedback of that order; dropped: that and every
+        // weak or ICD mark that can be feedback at all.
         std::vector<int32_t> pos(static_cast<size_t>(g->n));
         for (size_t t = 0; t < first.order.size(); t++)
             pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
-        std::vector<uint8_t> cut(g->marks.size(), 0);
+        std::vector<uint8_t> cut(g->marks.size(), 0), dropped(g->marks.size(), 0);
         for (size_t k = 0; k < g->marks.size(); k++) {
             const FEEDBACKMARK &m = g->marks[k];
             cut[k] = m.strong && pos[static_cast<size_t>(m.producer)] > pos[static_cast<size_t>(m.consumer)];
+            dropped[k] = net.inner[k] && (!m.strong || cut[k]);
         }
-        complete_strong_choice(g, net, strong_weight, cut, first.order, deadline, &best);
-    }
-    {
-        std::vector<int32_t> pos(static_cast<size_t>(g->n));
-        for (size_t t = 0; t < first.order.size(); t++)
-            pos[static_cast<size_t>(first.order[t])] = static_cast<int32_t>(t);
-        std::vector<uint8_t> dropped(g->marks.size(), 0);
-        for (size_t k = 0; k < g->marks.size(); k++) {
-            const FEEDBACKMARK &m = g->marks[k];
-            dropped[k] = net.inner[k] && (!m.strong || pos[static_cast<size_t>(m.producer)] >
-                                                           pos[static_cast<size_t>(m.consumer)]);
-        }
+        if (strong_least > 0 && first.weight == strong_least)
+            complete_strong_choice(g, net, strong_weight, cut, first.order, deadline, &best);
         consider(g, net, strong_weight, order_keeping(g, weight, dropped, net.inner), &best);
     }
     consider(g, net, strong_weight,
