@@ -33,7 +33,8 @@
 
 #include <CbcModel.hpp>
 #include <CbcCutGenerator.hpp>
-#include <CglStored.hpp>
+#include <CglCutGenerator.hpp>
+#include <OsiCuts.hpp>
 #include <CoinPackedMatrix.hpp>
 #include <OsiClpSolverInterface.hpp>
 
@@ -352,6 +353,7 @@ struct ANSWER {
     std::vector<uint8_t> chosen;  // per arc: feedback in the program's answer
     bool solution = false;        // chosen holds an answer
     bool optimal = false;         // and the program proved it best
+    bool short_of_pool = false;   // it leaves a cycle the program held short
     double bound = 0;             // no answer of the program is below it
 };
 
@@ -493,17 +495,76 @@ double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_
     }
 }
 
+// The cycles the search checks at its nodes rather than holding as rows,
+// and a way to new ones: `cuts` are listed cycles (each a sorted list of
+// arcs), and a node's answer in whole numbers that breaks them all but
+// still leaves a cycle of the network gets shortest cycles of what it
+// leaves, added to `cuts`, to `found` and to `known`. So one search finds
+// the cycles its answers leave as it goes, where a search per round of
+// cycles proved each round's program best, over cycles far from all
+// (weak/ICD bounds of 66 against 88 in a round's first program).
+struct CYCLE_CUTS {
+    const NETWORK *net = nullptr;
+    std::vector<std::vector<int32_t>> cuts;
+    std::vector<std::vector<int32_t>> *found = nullptr;
+    std::set<std::vector<int32_t>> *known = nullptr;
+    Clock::time_point deadline;
+};
+
+// The cycles of `cuts` short at the values x (one per arc), and, when there
+// are none and x is whole, the new cycles it leaves, as row cuts "sum at
+// least 1".
+void separate_cycles(CYCLE_CUTS *c, const double *x, int columns, OsiCuts *cs) {
+    if (x == nullptr || columns != static_cast<int>(c->net->tail.size())) return;
+    const std::vector<double> ones(static_cast<size_t>(c->net->n) + 1, 1.0);
+    size_t added = 0;
+    const auto cut = [&](const std::vector<int32_t> &cycle) {
+        OsiRowCut row;
+        row.setRow(static_cast<int>(cycle.size()), cycle.data(), ones.data(), false);
+        row.setLb(1.0);
+        row.setUb(COIN_DBL_MAX);
+        cs->insert(row);
+        added++;
+    };
+    for (const std::vector<int32_t> &cycle : c->cuts) {
+        double sum = 0;
+        for (int32_t a : cycle) sum += x[a];
+        if (sum < 1.0 - 1e-6) cut(cycle);
+    }
+    if (added > 0) return;
+    for (int a = 0; a < columns; a++)
+        if (std::fabs(x[a] - std::round(x[a])) > 1e-3) return;
+    std::vector<std::vector<int32_t>> fresh;
+    add_shortest_cycles(
+        *c->net, [&](int32_t a) { return x[a] < 0.5; }, c->deadline, c->known, &fresh);
+    for (std::vector<int32_t> &cycle : fresh) {
+        cut(cycle);
+        c->found->push_back(cycle);
+        c->cuts.push_back(std::move(cycle));
+    }
+}
+
+// CBC asks for cuts through a generator object only: this one hands each
+// call on to separate_cycles. Its copies share the one record.
+struct CycleCutGenerator final : CglCutGenerator {
+    CYCLE_CUTS *cycles = nullptr;
+    void generateCuts(const OsiSolverInterface &si, OsiCuts &cs, const CglTreeInfo) override {
+        separate_cycles(cycles, si.getColSolution(), si.getNumCols(), &cs);
+    }
+    CglCutGenerator *clone() const override { return new CycleCutGenerator(*this); }
+};
+
 // The listed cycles split by the relaxation: those it keeps at exactly one
 // (`core`, the rows of the program itself), and the others, broken more
-// than once over, given to the search as cuts (`pool`), each added to a
-// node's program only when its answer there leaves the cycle short. Most
-// cycles are of the second kind (three in four on sparse random blocks), and
-// the search's linear programs, whose every step works on a basis as large
-// as their rows, then run on a quarter of the rows: the whole program of a
+// than once over, given to the search as cuts, each added to a node's
+// program only when its answer there leaves the cycle short. Most cycles
+// are of the second kind (three in four on sparse random blocks), and the
+// search's linear programs, whose every step works on a basis as large as
+// their rows, then run on a quarter of the rows: the whole program of a
 // random block of 100 rows with 2.5 strong marks a row took a third of the
 // time. Should the relaxation fail, every cycle is a row.
 void split_cycles(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, int64_t strong_count,
-                  std::vector<std::vector<int32_t>> *core, CglStored *pool) {
+                  std::vector<std::vector<int32_t>> *core, std::vector<std::vector<int32_t>> *cuts) {
     OsiClpSolverInterface relaxation;
     silence(&relaxation);
     load_program(net, cycles, false, strong_count, &relaxation);
@@ -513,15 +574,8 @@ void split_cycles(const NETWORK &net, const std::vector<std::vector<int32_t>> &c
         return;
     }
     const double *activity = relaxation.getRowActivity();
-    std::vector<double> ones;
-    for (size_t c = 0; c < cycles.size(); c++) {
-        if (activity[c] <= 1.0 + 1e-7) {
-            core->push_back(cycles[c]);
-            continue;
-        }
-        ones.assign(cycles[c].size(), 1.0);
-        pool->addCut(1.0, COIN_DBL_MAX, static_cast<int>(cycles[c].size()), cycles[c].data(), ones.data());
-    }
+    for (size_t c = 0; c < cycles.size(); c++)
+        (activity[c] <= 1.0 + 1e-7 ? core : cuts)->push_back(cycles[c]);
 }
 
 // Whether x (per arc, whole) keeps a chosen arc on every listed cycle.
@@ -535,18 +589,20 @@ bool breaks_every_cycle(const std::vector<std::vector<int32_t>> &cycles, const s
 // Solves the program of the listed cycles in whole numbers, starting from the
 // incumbent's arcs (a feedback set of the whole graph, so an answer of every
 // such program, unless it has another strong count than the one required);
-// `pooled`: with the cycles split into rows and cuts.
+// `pooled`: with the cycles split into rows and cuts. The cycles its answers
+// leave along the way are added to `cycles` and `known`.
 // Returns a KAVELON_PROGRAM_* status.
-int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles,
-                      int64_t strong_count, const INCUMBENT &best, double seconds, ANSWER *answer,
-                      bool pooled = true) {
+int32_t solve_program(const NETWORK &net, std::vector<std::vector<int32_t>> *cycles,
+                      std::set<std::vector<int32_t>> *known, int64_t strong_count, const INCUMBENT &best,
+                      Clock::time_point deadline, bool pooled, ANSWER *answer) {
+    const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
     const int columns = static_cast<int>(net.tail.size());
-    std::vector<std::vector<int32_t>> core;
-    CglStored pool;
+    std::vector<std::vector<int32_t>> core, found;
+    CYCLE_CUTS pool{&net, {}, &found, known, deadline};
     if (pooled)
-        split_cycles(net, cycles, strong_count, &core, &pool);
+        split_cycles(net, *cycles, strong_count, &core, &pool.cuts);
     else
-        core = cycles;
+        core = *cycles;
     OsiClpSolverInterface solver;
     silence(&solver);
     load_program(net, core, true, strong_count, &solver);
@@ -554,12 +610,12 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
 
     CbcModel model(solver);
     // At every node, and on every answer found: an answer that leaves a
-    // pooled cycle short is no answer, and a node's program gets all the
-    // pooled cycles until none is short, not once per pass.
-    if (pooled) {
-        model.addCutGenerator(&pool, 1, "cycles", true, true);
-        model.cutGenerator(model.numberCutGenerators() - 1)->setMustCallAgain(true);
-    }
+    // cycle short is no answer, and a node's program gets all the short
+    // cycles until none is, not once per pass.
+    CycleCutGenerator generator;
+    generator.cycles = &pool;
+    model.addCutGenerator(&generator, 1, "cycles", true, true);
+    model.cutGenerator(model.numberCutGenerators() - 1)->setMustCallAgain(true);
     model.setLogLevel(0);
     model.messageHandler()->setLogLevel(0);
     model.solver()->messageHandler()->setLogLevel(0);
@@ -601,16 +657,16 @@ int32_t solve_program(const NETWORK &net, const std::vector<std::vector<int32_t>
     if (x != nullptr)
         for (int c = 0; c < columns; c++) answer->chosen[static_cast<size_t>(c)] = x[c] > 0.5 ? 1 : 0;
     answer->optimal = x != nullptr && model.isProvenOptimal();
-    // The search checks its answers against the pool, but now and then
-    // (seen with every strong arc held back) one that leaves a pooled
-    // cycle short is still called optimal: the program is then solved again
-    // with every cycle a row, in the time left.
-    if (answer->optimal && !breaks_every_cycle(cycles, answer->chosen)) {
-        if (pooled)
-            return solve_program(net, cycles, strong_count, best, seconds - model.getCurrentSeconds(), answer,
-                                 false);
-        answer->optimal = false;
-    }
+    // The search checks its answers against the cycles, but one its root
+    // finds whole is taken before the cycles it leaves are added, and now
+    // and then (seen with every strong arc held back) one that leaves a
+    // pooled cycle short is still called optimal. Its value still bounds
+    // every answer of the whole program (each cut holds for all of them),
+    // but it is no answer: the caller solves again, with the cycles the
+    // search found as rows, and with every cycle a row should the pool have
+    // failed.
+    answer->short_of_pool = x != nullptr && !breaks_every_cycle(*cycles, answer->chosen);
+    cycles->insert(cycles->end(), found.begin(), found.end());
     const double bound = model.getBestPossibleObjValue();
     answer->bound = std::isfinite(bound) ? bound : 0.0;
     if (model.isProvenInfeasible()) return KAVELON_PROGRAM_FAILED;  // every program here has answers
@@ -691,11 +747,12 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         lower = std::max(lower, static_cast<int64_t>(std::ceil(bound - tolerance)));
     }
     std::vector<uint8_t> dropped(g->marks.size(), 0);
+    bool pooled = true;
     while (in_time && best->weight > lower) {
         const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
         if (seconds <= 0) break;
         ANSWER answer;
-        *status = solve_program(net, cycles, strong_count, *best, seconds, &answer);
+        *status = solve_program(net, &cycles, &known, strong_count, *best, deadline, pooled, &answer);
         r->rounds++;
         r->cycles = static_cast<int64_t>(cycles.size());
         if (*status != KAVELON_PROGRAM_SOLVED || !answer.solution) break;
@@ -726,7 +783,14 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         in_time = add_shortest_cycles(
             net, [&](int32_t a) { return answer.chosen[static_cast<size_t>(a)] == 0; }, deadline, &known,
             &cycles);
-        if (cycles.size() == before) break;  // no cycle left: cannot happen above the bound
+        // No cycle left: cannot happen above the bound. An answer that
+        // leaves only cycles the program held, pooled, is solved again with
+        // every cycle a row, once.
+        if (cycles.size() == before && breaks_every_cycle(cycles, answer.chosen)) break;
+        if (cycles.size() == before && answer.short_of_pool) {
+            if (!pooled) break;
+            pooled = false;
+        }
     }
     return std::min(lower, best->weight);
 }
