@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <map>
 #include <new>
 #include <set>
 
@@ -354,6 +355,7 @@ struct ANSWER {
     bool solution = false;        // chosen holds an answer
     bool optimal = false;         // and the program proved it best
     bool short_of_pool = false;   // it leaves a cycle the program held short
+    bool cut_off = false;         // not proven, for an answer the search cut off below it
     double bound = 0;             // no answer of the program is below it
 };
 
@@ -503,12 +505,22 @@ double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_
 // the cycles its answers leave as it goes, where a search per round of
 // cycles proved each round's program best, over cycles far from all
 // (weak/ICD bounds of 66 against 88 in a round's first program).
+//
+// A whole answer given cuts is no answer, but the search still counts it
+// among those it bounds the others by, and drops what lies below it: with
+// such answers, the optimum it reports can lie above the true one (a block
+// of 150 rows called optimal at 84 weak/ICD inputs where an order with 82
+// exists). So the least value of such answers, `rejected`, bounds what the
+// search proves, and `cut_off` holds, per cycle that cut one off, the least
+// value it cut off.
 struct CYCLE_CUTS {
     const NETWORK *net = nullptr;
     std::vector<std::vector<int32_t>> cuts;
     std::vector<std::vector<int32_t>> *found = nullptr;
     std::set<std::vector<int32_t>> *known = nullptr;
     Clock::time_point deadline;
+    double rejected = COIN_DBL_MAX;
+    std::map<std::vector<int32_t>, double> cut_off;
 };
 
 // The cycles of `cuts` short at the values x (one per arc), and, when there
@@ -516,9 +528,21 @@ struct CYCLE_CUTS {
 // least 1".
 void separate_cycles(CYCLE_CUTS *c, const double *x, int columns, OsiCuts *cs) {
     if (x == nullptr || columns != static_cast<int>(c->net->tail.size())) return;
+    bool whole = true;
+    double value = 0;
+    for (int a = 0; a < columns; a++) {
+        if (std::fabs(x[a] - std::round(x[a])) > 1e-3) whole = false;
+        value += x[a] * static_cast<double>(c->net->weight[static_cast<size_t>(a)]);
+    }
+    value = std::round(value);
     const std::vector<double> ones(static_cast<size_t>(c->net->n) + 1, 1.0);
     size_t added = 0;
     const auto cut = [&](const std::vector<int32_t> &cycle) {
+        if (whole) {
+            c->rejected = std::min(c->rejected, value);
+            const auto at = c->cut_off.emplace(cycle, value).first;
+            at->second = std::min(at->second, value);
+        }
         OsiRowCut row;
         row.setRow(static_cast<int>(cycle.size()), cycle.data(), ones.data(), false);
         row.setLb(1.0);
@@ -531,9 +555,7 @@ void separate_cycles(CYCLE_CUTS *c, const double *x, int columns, OsiCuts *cs) {
         for (int32_t a : cycle) sum += x[a];
         if (sum < 1.0 - 1e-6) cut(cycle);
     }
-    if (added > 0) return;
-    for (int a = 0; a < columns; a++)
-        if (std::fabs(x[a] - std::round(x[a])) > 1e-3) return;
+    if (added > 0 || !whole) return;
     std::vector<std::vector<int32_t>> fresh;
     add_shortest_cycles(
         *c->net, [&](int32_t a) { return x[a] < 0.5; }, c->deadline, c->known, &fresh);
@@ -562,9 +584,11 @@ struct CycleCutGenerator final : CglCutGenerator {
 // search's linear programs, whose every step works on a basis as large as
 // their rows, then run on a quarter of the rows: the whole program of a
 // random block of 100 rows with 2.5 strong marks a row took a third of the
-// time. Should the relaxation fail, every cycle is a row.
+// time. The cycles of `kept` are rows whatever the relaxation; should it
+// fail, every cycle is a row.
 void split_cycles(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, int64_t strong_count,
-                  std::vector<std::vector<int32_t>> *core, std::vector<std::vector<int32_t>> *cuts) {
+                  const std::set<std::vector<int32_t>> &kept, std::vector<std::vector<int32_t>> *core,
+                  std::vector<std::vector<int32_t>> *cuts) {
     OsiClpSolverInterface relaxation;
     silence(&relaxation);
     load_program(net, cycles, false, strong_count, &relaxation);
@@ -575,7 +599,7 @@ void split_cycles(const NETWORK &net, const std::vector<std::vector<int32_t>> &c
     }
     const double *activity = relaxation.getRowActivity();
     for (size_t c = 0; c < cycles.size(); c++)
-        (activity[c] <= 1.0 + 1e-7 ? core : cuts)->push_back(cycles[c]);
+        (activity[c] <= 1.0 + 1e-7 || kept.count(cycles[c]) ? core : cuts)->push_back(cycles[c]);
 }
 
 // Whether x (per arc, whole) keeps a chosen arc on every listed cycle.
@@ -589,18 +613,21 @@ bool breaks_every_cycle(const std::vector<std::vector<int32_t>> &cycles, const s
 // Solves the program of the listed cycles in whole numbers, starting from the
 // incumbent's arcs (a feedback set of the whole graph, so an answer of every
 // such program, unless it has another strong count than the one required);
-// `pooled`: with the cycles split into rows and cuts. The cycles its answers
-// leave along the way are added to `cycles` and `known`.
+// `pooled`: with the cycles split into rows and cuts, those of `kept` rows.
+// The cycles its answers leave along the way are added to `cycles` and
+// `known`, and those that cut off an answer below the search's optimum to
+// `kept`.
 // Returns a KAVELON_PROGRAM_* status.
 int32_t solve_program(const NETWORK &net, std::vector<std::vector<int32_t>> *cycles,
-                      std::set<std::vector<int32_t>> *known, int64_t strong_count, const INCUMBENT &best,
+                      std::set<std::vector<int32_t>> *known, std::set<std::vector<int32_t>> *kept,
+                      int64_t strong_count, const INCUMBENT &best,
                       Clock::time_point deadline, bool pooled, ANSWER *answer) {
     const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
     const int columns = static_cast<int>(net.tail.size());
     std::vector<std::vector<int32_t>> core, found;
-    CYCLE_CUTS pool{&net, {}, &found, known, deadline};
+    CYCLE_CUTS pool{&net, {}, &found, known, deadline, COIN_DBL_MAX, {}};
     if (pooled)
-        split_cycles(net, *cycles, strong_count, &core, &pool.cuts);
+        split_cycles(net, *cycles, strong_count, *kept, &core, &pool.cuts);
     else
         core = *cycles;
     OsiClpSolverInterface solver;
@@ -667,8 +694,21 @@ int32_t solve_program(const NETWORK &net, std::vector<std::vector<int32_t>> *cyc
     // failed.
     answer->short_of_pool = x != nullptr && !breaks_every_cycle(*cycles, answer->chosen);
     cycles->insert(cycles->end(), found.begin(), found.end());
-    const double bound = model.getBestPossibleObjValue();
+    const double bound = std::min(model.getBestPossibleObjValue(), pool.rejected);
     answer->bound = std::isfinite(bound) ? bound : 0.0;
+    // An optimum above a whole answer cut off is not proven: the search is
+    // run again, the cycles that cut off such answers now rows, so that no
+    // answer leaves them. Those cutting off answers at the optimum or above
+    // hid nothing better and stay cuts.
+    if (x != nullptr) {
+        const double optimum = model.getObjValue();
+        for (const auto &[cycle, value] : pool.cut_off)
+            if (value < optimum - 0.5) kept->insert(cycle);
+        if (answer->optimal && pool.rejected < optimum - 0.5) {
+            answer->optimal = false;
+            answer->cut_off = true;
+        }
+    }
     if (model.isProvenInfeasible()) return KAVELON_PROGRAM_FAILED;  // every program here has answers
     return KAVELON_PROGRAM_SOLVED;
 }
@@ -748,11 +788,12 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
     }
     std::vector<uint8_t> dropped(g->marks.size(), 0);
     bool pooled = true;
+    std::set<std::vector<int32_t>> rows;  // cycles that cut off an answer: rows from then on
     while (in_time && best->weight > lower) {
         const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
         if (seconds <= 0) break;
         ANSWER answer;
-        *status = solve_program(net, &cycles, &known, strong_count, *best, deadline, pooled, &answer);
+        *status = solve_program(net, &cycles, &known, &rows, strong_count, *best, deadline, pooled, &answer);
         r->rounds++;
         r->cycles = static_cast<int64_t>(cycles.size());
         if (*status != KAVELON_PROGRAM_SOLVED || !answer.solution) break;
@@ -775,10 +816,12 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         // that cost (on dense blocks of 150 rows at a limit of 1 s, 2 %
         // fewer strong inputs in all than the same search run on the best
         // order only at the end). It runs once, as the search ends here.
-        if (!answer.optimal) improve_locally(g, &kept);
+        if (!answer.optimal && !answer.cut_off) improve_locally(g, &kept);
         if (strong_count > 0) complete_strong_choice(g, net, strong_weight, dropped, kept, deadline, best);
         consider(g, net, strong_weight, std::move(kept), best);
-        if (!answer.optimal || best->weight <= lower) break;
+        // An answer not proven for the answers cut off below it is sought
+        // again, those answers' cycles now rows: each such round adds one.
+        if ((!answer.optimal && !answer.cut_off) || best->weight <= lower) break;
         const size_t before = cycles.size();
         in_time = add_shortest_cycles(
             net, [&](int32_t a) { return answer.chosen[static_cast<size_t>(a)] == 0; }, deadline, &known,
@@ -786,7 +829,7 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         // No cycle left: cannot happen above the bound. An answer that
         // leaves only cycles the program held, pooled, is solved again with
         // every cycle a row, once.
-        if (cycles.size() == before && breaks_every_cycle(cycles, answer.chosen)) break;
+        if (!answer.cut_off && cycles.size() == before && breaks_every_cycle(cycles, answer.chosen)) break;
         if (cycles.size() == before && answer.short_of_pool) {
             if (!pooled) break;
             pooled = false;
