@@ -28,12 +28,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <map>
 #include <new>
 #include <set>
 
 #include <CbcModel.hpp>
 #include <CbcCutGenerator.hpp>
+#include <CbcSimpleInteger.hpp>
 #include <CglCutGenerator.hpp>
 #include <OsiCuts.hpp>
 #include <CoinPackedMatrix.hpp>
@@ -355,7 +355,6 @@ struct ANSWER {
     bool solution = false;        // chosen holds an answer
     bool optimal = false;         // and the program proved it best
     bool short_of_pool = false;   // it leaves a cycle the program held short
-    bool cut_off = false;         // not proven, for an answer the search cut off below it
     double bound = 0;             // no answer of the program is below it
 };
 
@@ -505,22 +504,12 @@ double tighten_relaxation(const NETWORK &net, int64_t strong_count, Clock::time_
 // the cycles its answers leave as it goes, where a search per round of
 // cycles proved each round's program best, over cycles far from all
 // (weak/ICD bounds of 66 against 88 in a round's first program).
-//
-// A whole answer given cuts is no answer, but the search still counts it
-// among those it bounds the others by, and drops what lies below it: with
-// such answers, the optimum it reports can lie above the true one (a block
-// of 150 rows called optimal at 84 weak/ICD inputs where an order with 82
-// exists). So the least value of such answers, `rejected`, bounds what the
-// search proves, and `cut_off` holds, per cycle that cut one off, the least
-// value it cut off.
 struct CYCLE_CUTS {
     const NETWORK *net = nullptr;
     std::vector<std::vector<int32_t>> cuts;
     std::vector<std::vector<int32_t>> *found = nullptr;
     std::set<std::vector<int32_t>> *known = nullptr;
     Clock::time_point deadline;
-    double rejected = COIN_DBL_MAX;
-    std::map<std::vector<int32_t>, double> cut_off;
 };
 
 // The cycles of `cuts` short at the values x (one per arc), and, when there
@@ -528,21 +517,9 @@ struct CYCLE_CUTS {
 // least 1".
 void separate_cycles(CYCLE_CUTS *c, const double *x, int columns, OsiCuts *cs) {
     if (x == nullptr || columns != static_cast<int>(c->net->tail.size())) return;
-    bool whole = true;
-    double value = 0;
-    for (int a = 0; a < columns; a++) {
-        if (std::fabs(x[a] - std::round(x[a])) > 1e-3) whole = false;
-        value += x[a] * static_cast<double>(c->net->weight[static_cast<size_t>(a)]);
-    }
-    value = std::round(value);
     const std::vector<double> ones(static_cast<size_t>(c->net->n) + 1, 1.0);
     size_t added = 0;
     const auto cut = [&](const std::vector<int32_t> &cycle) {
-        if (whole) {
-            c->rejected = std::min(c->rejected, value);
-            const auto at = c->cut_off.emplace(cycle, value).first;
-            at->second = std::min(at->second, value);
-        }
         OsiRowCut row;
         row.setRow(static_cast<int>(cycle.size()), cycle.data(), ones.data(), false);
         row.setLb(1.0);
@@ -555,7 +532,9 @@ void separate_cycles(CYCLE_CUTS *c, const double *x, int columns, OsiCuts *cs) {
         for (int32_t a : cycle) sum += x[a];
         if (sum < 1.0 - 1e-6) cut(cycle);
     }
-    if (added > 0 || !whole) return;
+    if (added > 0) return;
+    for (int a = 0; a < columns; a++)
+        if (std::fabs(x[a] - std::round(x[a])) > 1e-3) return;
     std::vector<std::vector<int32_t>> fresh;
     add_shortest_cycles(
         *c->net, [&](int32_t a) { return x[a] < 0.5; }, c->deadline, c->known, &fresh);
@@ -576,6 +555,78 @@ struct CycleCutGenerator final : CglCutGenerator {
     CglCutGenerator *clone() const override { return new CycleCutGenerator(*this); }
 };
 
+// Whether the arcs x leaves (below one half) leave a cycle; if so, one
+// such cycle in *cycle.
+bool leaves_cycle(const NETWORK &net, const double *x, std::vector<int32_t> *cycle) {
+    std::set<std::vector<int32_t>> known;
+    std::vector<std::vector<int32_t>> found;
+    const size_t rows = static_cast<size_t>(net.n);
+    std::vector<int32_t> needs(rows, 0), ready;
+    for (size_t a = 0; a < net.tail.size(); a++)
+        if (x[a] < 0.5) needs[static_cast<size_t>(net.head[a])]++;
+    for (size_t v = 0; v < rows; v++)
+        if (needs[v] == 0) ready.push_back(static_cast<int32_t>(v));
+    size_t placed = 0;
+    while (!ready.empty()) {
+        const size_t v = static_cast<size_t>(ready.back());
+        ready.pop_back();
+        placed++;
+        for (int32_t k = net.first[v]; k < net.first[v + 1]; k++) {
+            const size_t a = static_cast<size_t>(net.out[static_cast<size_t>(k)]);
+            if (x[a] < 0.5 && --needs[static_cast<size_t>(net.head[a])] == 0) ready.push_back(net.head[a]);
+        }
+    }
+    if (placed == rows) return false;
+    if (cycle != nullptr) {
+        add_shortest_cycles(
+            net, [&](int32_t a) { return x[a] < 0.5; }, Clock::time_point::max(), &known, &found);
+        size_t best = 0;
+        for (size_t c = 1; c < found.size(); c++)
+            if (found[c].size() < found[best].size()) best = c;
+        if (!found.empty()) *cycle = found[best];
+    }
+    return true;
+}
+
+// A node's values that are whole but leave a cycle are no answer, and CBC
+// must not take them for one. Cuts alone do not ensure that: CBC still
+// bounds its search by whole values it has been given cuts against, and
+// so called a random block of 80 rows optimal at 55 weak/ICD inputs where
+// an order with 49 exists. This object, which CBC
+// asks of every node, says such values are not yet whole, so the node's
+// cuts are added and, should its values still leave a cycle, the node is
+// split on an arc of one (a strong one when there is one): up, the arc
+// feedback; down, not. CBC knows branching rules only as objects; this
+// one's calls go to leaves_cycle.
+struct CycleObject final : CbcObject {
+    const NETWORK *net = nullptr;
+    explicit CycleObject(CbcModel *model) : CbcObject(model) {}
+    CbcObject *clone() const override { return new CycleObject(*this); }
+    double infeasibility(const OsiBranchingInformation *info, int &way) const override {
+        way = 1;
+        const double *x = info->solution_;
+        if (x == nullptr || info->numberColumns_ != static_cast<int>(net->tail.size())) return 0.0;
+        // Whole as CBC's own integer test has it, so that no values it
+        // takes as whole escape the check.
+        for (int a = 0; a < info->numberColumns_; a++)
+            if (std::fabs(x[a] - std::round(x[a])) > info->integerTolerance_) return 0.0;
+        return leaves_cycle(*net, x, nullptr) ? 1.0 : 0.0;
+    }
+    void feasibleRegion() override {}
+    CbcBranchingObject *createCbcBranch(OsiSolverInterface *, const OsiBranchingInformation *info,
+                                        int way) override {
+        std::vector<int32_t> cycle;
+        if (info->solution_ != nullptr) leaves_cycle(*net, info->solution_, &cycle);
+        int column = cycle.empty() ? 0 : cycle[0];
+        for (int32_t a : cycle)
+            if (net->strong[static_cast<size_t>(a)]) {
+                column = a;
+                break;
+            }
+        return new CbcIntegerBranchingObject(model_, column, way, 0.5);
+    }
+};
+
 // The listed cycles split by the relaxation: those it keeps at exactly one
 // (`core`, the rows of the program itself), and the others, broken more
 // than once over, given to the search as cuts, each added to a node's
@@ -584,11 +635,9 @@ struct CycleCutGenerator final : CglCutGenerator {
 // search's linear programs, whose every step works on a basis as large as
 // their rows, then run on a quarter of the rows: the whole program of a
 // random block of 100 rows with 2.5 strong marks a row took a third of the
-// time. The cycles of `kept` are rows whatever the relaxation; should it
-// fail, every cycle is a row.
+// time. Should the relaxation fail, every cycle is a row.
 void split_cycles(const NETWORK &net, const std::vector<std::vector<int32_t>> &cycles, int64_t strong_count,
-                  const std::set<std::vector<int32_t>> &kept, std::vector<std::vector<int32_t>> *core,
-                  std::vector<std::vector<int32_t>> *cuts) {
+                  std::vector<std::vector<int32_t>> *core, std::vector<std::vector<int32_t>> *cuts) {
     OsiClpSolverInterface relaxation;
     silence(&relaxation);
     load_program(net, cycles, false, strong_count, &relaxation);
@@ -599,7 +648,7 @@ void split_cycles(const NETWORK &net, const std::vector<std::vector<int32_t>> &c
     }
     const double *activity = relaxation.getRowActivity();
     for (size_t c = 0; c < cycles.size(); c++)
-        (activity[c] <= 1.0 + 1e-7 || kept.count(cycles[c]) ? core : cuts)->push_back(cycles[c]);
+        (activity[c] <= 1.0 + 1e-7 ? core : cuts)->push_back(cycles[c]);
 }
 
 // Whether x (per arc, whole) keeps a chosen arc on every listed cycle.
@@ -613,21 +662,18 @@ bool breaks_every_cycle(const std::vector<std::vector<int32_t>> &cycles, const s
 // Solves the program of the listed cycles in whole numbers, starting from the
 // incumbent's arcs (a feedback set of the whole graph, so an answer of every
 // such program, unless it has another strong count than the one required);
-// `pooled`: with the cycles split into rows and cuts, those of `kept` rows.
-// The cycles its answers leave along the way are added to `cycles` and
-// `known`, and those that cut off an answer below the search's optimum to
-// `kept`.
+// `pooled`: with the cycles split into rows and cuts. The cycles its answers
+// leave along the way are added to `cycles` and `known`.
 // Returns a KAVELON_PROGRAM_* status.
 int32_t solve_program(const NETWORK &net, std::vector<std::vector<int32_t>> *cycles,
-                      std::set<std::vector<int32_t>> *known, std::set<std::vector<int32_t>> *kept,
-                      int64_t strong_count, const INCUMBENT &best,
+                      std::set<std::vector<int32_t>> *known, int64_t strong_count, const INCUMBENT &best,
                       Clock::time_point deadline, bool pooled, ANSWER *answer) {
     const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
     const int columns = static_cast<int>(net.tail.size());
     std::vector<std::vector<int32_t>> core, found;
-    CYCLE_CUTS pool{&net, {}, &found, known, deadline, COIN_DBL_MAX, {}};
+    CYCLE_CUTS pool{&net, {}, &found, known, deadline};
     if (pooled)
-        split_cycles(net, *cycles, strong_count, *kept, &core, &pool.cuts);
+        split_cycles(net, *cycles, strong_count, &core, &pool.cuts);
     else
         core = *cycles;
     OsiClpSolverInterface solver;
@@ -641,6 +687,10 @@ int32_t solve_program(const NETWORK &net, std::vector<std::vector<int32_t>> *cyc
     // cycles until none is, not once per pass.
     CycleCutGenerator generator;
     generator.cycles = &pool;
+    CycleObject object(&model);
+    object.net = &net;
+    CbcObject *objects[1] = {&object};
+    model.addObjects(1, objects);
     model.addCutGenerator(&generator, 1, "cycles", true, true);
     model.cutGenerator(model.numberCutGenerators() - 1)->setMustCallAgain(true);
     model.setLogLevel(0);
@@ -684,31 +734,15 @@ int32_t solve_program(const NETWORK &net, std::vector<std::vector<int32_t>> *cyc
     if (x != nullptr)
         for (int c = 0; c < columns; c++) answer->chosen[static_cast<size_t>(c)] = x[c] > 0.5 ? 1 : 0;
     answer->optimal = x != nullptr && model.isProvenOptimal();
-    // The search checks its answers against the cycles, but one its root
-    // finds whole is taken before the cycles it leaves are added, and now
-    // and then (seen with every strong arc held back) one that leaves a
-    // pooled cycle short is still called optimal. Its value still bounds
-    // every answer of the whole program (each cut holds for all of them),
-    // but it is no answer: the caller solves again, with the cycles the
-    // search found as rows, and with every cycle a row should the pool have
-    // failed.
+    // The cycle object keeps every answer that leaves a cycle from the
+    // search; should one still come back, its value bounds every answer of
+    // the whole program (each cut holds for all of them), but it is no
+    // answer: the caller solves again, with the cycles the search found as
+    // rows, and with every cycle a row should the pool have failed.
     answer->short_of_pool = x != nullptr && !breaks_every_cycle(*cycles, answer->chosen);
     cycles->insert(cycles->end(), found.begin(), found.end());
-    const double bound = std::min(model.getBestPossibleObjValue(), pool.rejected);
+    const double bound = model.getBestPossibleObjValue();
     answer->bound = std::isfinite(bound) ? bound : 0.0;
-    // An optimum above a whole answer cut off is not proven: the search is
-    // run again, the cycles that cut off such answers now rows, so that no
-    // answer leaves them. Those cutting off answers at the optimum or above
-    // hid nothing better and stay cuts.
-    if (x != nullptr) {
-        const double optimum = model.getObjValue();
-        for (const auto &[cycle, value] : pool.cut_off)
-            if (value < optimum - 0.5) kept->insert(cycle);
-        if (answer->optimal && pool.rejected < optimum - 0.5) {
-            answer->optimal = false;
-            answer->cut_off = true;
-        }
-    }
     if (model.isProvenInfeasible()) return KAVELON_PROGRAM_FAILED;  // every program here has answers
     return KAVELON_PROGRAM_SOLVED;
 }
@@ -788,12 +822,11 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
     }
     std::vector<uint8_t> dropped(g->marks.size(), 0);
     bool pooled = true;
-    std::set<std::vector<int32_t>> rows;  // cycles that cut off an answer: rows from then on
     while (in_time && best->weight > lower) {
         const double seconds = std::chrono::duration<double>(deadline - Clock::now()).count();
         if (seconds <= 0) break;
         ANSWER answer;
-        *status = solve_program(net, &cycles, &known, &rows, strong_count, *best, deadline, pooled, &answer);
+        *status = solve_program(net, &cycles, &known, strong_count, *best, deadline, pooled, &answer);
         r->rounds++;
         r->cycles = static_cast<int64_t>(cycles.size());
         if (*status != KAVELON_PROGRAM_SOLVED || !answer.solution) break;
@@ -816,12 +849,10 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         // that cost (on dense blocks of 150 rows at a limit of 1 s, 2 %
         // fewer strong inputs in all than the same search run on the best
         // order only at the end). It runs once, as the search ends here.
-        if (!answer.optimal && !answer.cut_off) improve_locally(g, &kept);
+        if (!answer.optimal) improve_locally(g, &kept);
         if (strong_count > 0) complete_strong_choice(g, net, strong_weight, dropped, kept, deadline, best);
         consider(g, net, strong_weight, std::move(kept), best);
-        // An answer not proven for the answers cut off below it is sought
-        // again, those answers' cycles now rows: each such round adds one.
-        if ((!answer.optimal && !answer.cut_off) || best->weight <= lower) break;
+        if (!answer.optimal || best->weight <= lower) break;
         const size_t before = cycles.size();
         in_time = add_shortest_cycles(
             net, [&](int32_t a) { return answer.chosen[static_cast<size_t>(a)] == 0; }, deadline, &known,
@@ -829,7 +860,7 @@ int64_t search(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_count,
         // No cycle left: cannot happen above the bound. An answer that
         // leaves only cycles the program held, pooled, is solved again with
         // every cycle a row, once.
-        if (!answer.cut_off && cycles.size() == before && breaks_every_cycle(cycles, answer.chosen)) break;
+        if (cycles.size() == before && breaks_every_cycle(cycles, answer.chosen)) break;
         if (cycles.size() == before && answer.short_of_pool) {
             if (!pooled) break;
             pooled = false;
