@@ -33,7 +33,7 @@
 
 #include <CbcModel.hpp>
 #include <CbcCutGenerator.hpp>
-#include <CbcSimpleInteger.hpp>
+#include <CbcBranchingObject.hpp>
 #include <CglCutGenerator.hpp>
 #include <OsiCuts.hpp>
 #include <CoinPackedMatrix.hpp>
@@ -598,6 +598,36 @@ bool leaves_cycle(const NETWORK &net, const double *x, std::vector<int32_t> *cyc
 // split on an arc of one (a strong one when there is one): up, the arc
 // feedback; down, not. CBC knows branching rules only as objects; this
 // one's calls go to leaves_cycle.
+// The split itself: up, the arc is feedback (its lower bound 1); down, it
+// is not (its upper bound 0); each arm sets both bounds, from those the arc
+// had when the split was made. CBC's own integer split reads its column
+// from the integer object that made it, so cannot be made by another object.
+struct ArcBranch final : CbcBranchingObject {
+    double lower = 0, upper = 1;
+    ArcBranch(CbcModel *model, int column, int way, double lower_bound, double upper_bound)
+        : CbcBranchingObject(model, column, way, 0.5), lower(lower_bound), upper(upper_bound) {}
+    CbcBranchingObject *clone() const override { return new ArcBranch(*this); }
+    double branch() override {
+        decrementNumberBranchesLeft();
+        OsiSolverInterface *solver = model_->solver();
+        if (way_ < 0) {
+            solver->setColLower(variable_, lower);
+            solver->setColUpper(variable_, std::min(upper, 0.0));
+            way_ = 1;
+        } else {
+            solver->setColLower(variable_, std::max(lower, 1.0));
+            solver->setColUpper(variable_, upper);
+            way_ = -1;
+        }
+        return 0.0;
+    }
+    CbcBranchObjType type() const override { return DummyBranchObj; }
+    CbcRangeCompare compareBranchingObject(const CbcBranchingObject *other, const bool) override {
+        const ArcBranch *arc = dynamic_cast<const ArcBranch *>(other);
+        return arc != nullptr && arc->variable_ == variable_ ? CbcRangeSame : CbcRangeDisjoint;
+    }
+};
+
 struct CycleObject final : CbcObject {
     const NETWORK *net = nullptr;
     explicit CycleObject(CbcModel *model) : CbcObject(model) {}
@@ -613,7 +643,7 @@ struct CycleObject final : CbcObject {
         return leaves_cycle(*net, x, nullptr) ? 1.0 : 0.0;
     }
     void feasibleRegion() override {}
-    CbcBranchingObject *createCbcBranch(OsiSolverInterface *, const OsiBranchingInformation *info,
+    CbcBranchingObject *createCbcBranch(OsiSolverInterface *solver, const OsiBranchingInformation *info,
                                         int way) override {
         std::vector<int32_t> cycle;
         if (info->solution_ != nullptr) leaves_cycle(*net, info->solution_, &cycle);
@@ -623,7 +653,9 @@ struct CycleObject final : CbcObject {
                 column = a;
                 break;
             }
-        return new CbcIntegerBranchingObject(model_, column, way, 0.5);
+        const bool bounded = solver != nullptr && column < solver->getNumCols();
+        return new ArcBranch(model_, column, way < 0 ? -1 : 1, bounded ? solver->getColLower()[column] : 0.0,
+                             bounded ? solver->getColUpper()[column] : 1.0);
     }
 };
 
