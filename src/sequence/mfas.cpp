@@ -558,8 +558,6 @@ struct CycleCutGenerator final : CglCutGenerator {
 // Whether the arcs x leaves (below one half) leave a cycle; if so, one
 // such cycle in *cycle.
 bool leaves_cycle(const NETWORK &net, const double *x, std::vector<int32_t> *cycle) {
-    std::set<std::vector<int32_t>> known;
-    std::vector<std::vector<int32_t>> found;
     const size_t rows = static_cast<size_t>(net.n);
     std::vector<int32_t> needs(rows, 0), ready;
     for (size_t a = 0; a < net.tail.size(); a++)
@@ -578,6 +576,8 @@ bool leaves_cycle(const NETWORK &net, const double *x, std::vector<int32_t> *cyc
     }
     if (placed == rows) return false;
     if (cycle != nullptr) {
+        std::set<std::vector<int32_t>> known;
+        std::vector<std::vector<int32_t>> found;
         add_shortest_cycles(
             net, [&](int32_t a) { return x[a] < 0.5; }, Clock::time_point::max(), &known, &found);
         size_t best = 0;
@@ -588,16 +588,6 @@ bool leaves_cycle(const NETWORK &net, const double *x, std::vector<int32_t> *cyc
     return true;
 }
 
-// A node's values that are whole but leave a cycle are no answer, and CBC
-// must not take them for one. Cuts alone do not ensure that: CBC still
-// bounds its search by whole values it has been given cuts against, and
-// so called a random block of 80 rows optimal at 55 weak/ICD inputs where
-// an order with 49 exists. This object, which CBC
-// asks of every node, says such values are not yet whole, so the node's
-// cuts are added and, should its values still leave a cycle, the node is
-// split on an arc of one (a strong one when there is one): up, the arc
-// feedback; down, not. CBC knows branching rules only as objects; this
-// one's calls go to leaves_cycle.
 // The split itself: up, the arc is feedback (its lower bound 1); down, it
 // is not (its upper bound 0); each arm sets both bounds, from those the arc
 // had when the split was made. CBC's own integer split reads its column
@@ -628,6 +618,15 @@ struct ArcBranch final : CbcBranchingObject {
     }
 };
 
+// A node's values that are whole but leave a cycle are no answer, and CBC
+// must not take them for one. Cuts alone do not ensure that: CBC still
+// bounds its search by whole values it has been given cuts against, and so
+// called a random block of 80 rows optimal at 55 weak/ICD inputs where an
+// order with 49 exists. This object, which CBC asks of every node, says
+// such values are not yet whole, so the node's cuts are added and, should
+// its values still leave a cycle, the node is split on an arc of one (a
+// strong one when there is one). CBC knows branching rules only as
+// objects; this one's calls go to leaves_cycle.
 struct CycleObject final : CbcObject {
     const NETWORK *net = nullptr;
     explicit CycleObject(CbcModel *model) : CbcObject(model) {}
