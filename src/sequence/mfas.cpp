@@ -130,6 +130,35 @@ void index_arcs(int32_t n, const std::vector<int32_t> &tail, std::vector<int32_t
         (*out)[static_cast<size_t>(at[static_cast<size_t>(tail[a])]++)] = static_cast<int32_t>(a);
 }
 
+// Whether the arcs from tail[a] to head[a] over n rows leave no cycle: a
+// topological count.
+bool arcs_acyclic(int32_t n, const std::vector<int32_t> &tail, const std::vector<int32_t> &head) {
+    std::vector<int32_t> first, out;
+    index_arcs(n, tail, &first, &out);
+    std::vector<int32_t> needs(static_cast<size_t>(n), 0), ready;
+    for (int32_t h : head) needs[static_cast<size_t>(h)]++;
+    for (int32_t v = 0; v < n; v++)
+        if (needs[static_cast<size_t>(v)] == 0) ready.push_back(v);
+    int32_t placed = 0;
+    while (!ready.empty()) {
+        const size_t v = static_cast<size_t>(ready.back());
+        ready.pop_back();
+        placed++;
+        for (int32_t k = first[v]; k < first[v + 1]; k++) {
+            const int32_t w = head[static_cast<size_t>(out[static_cast<size_t>(k)])];
+            if (--needs[static_cast<size_t>(w)] == 0) ready.push_back(w);
+        }
+    }
+    return placed == n;
+}
+
+// Whether every one of the n values x is whole, within tolerance.
+bool whole(const double *x, int n, double tolerance) {
+    for (int a = 0; a < n; a++)
+        if (std::fabs(x[a] - std::round(x[a])) > tolerance) return false;
+    return true;
+}
+
 // The arcs of g: strong marks weigh one more than all weak and ICD arcs
 // together, so that one strong feedback mark fewer always pays.
 NETWORK network_of(const FEEDBACKGRAPH *g) {
@@ -532,9 +561,7 @@ void separate_cycles(CYCLE_CUTS *c, const double *x, int columns, OsiCuts *cs) {
         for (int32_t a : cycle) sum += x[a];
         if (sum < 1.0 - 1e-6) cut(cycle);
     }
-    if (added > 0) return;
-    for (int a = 0; a < columns; a++)
-        if (std::fabs(x[a] - std::round(x[a])) > 1e-3) return;
+    if (added > 0 || !whole(x, columns, 1e-3)) return;
     std::vector<std::vector<int32_t>> fresh;
     add_shortest_cycles(
         *c->net, [&](int32_t a) { return x[a] < 0.5; }, c->deadline, c->known, &fresh);
@@ -558,23 +585,13 @@ struct CycleCutGenerator final : CglCutGenerator {
 // Whether the arcs x leaves (below one half) leave a cycle; if so, one
 // such cycle in *cycle.
 bool leaves_cycle(const NETWORK &net, const double *x, std::vector<int32_t> *cycle) {
-    const size_t rows = static_cast<size_t>(net.n);
-    std::vector<int32_t> needs(rows, 0), ready;
-    for (size_t a = 0; a < net.tail.size(); a++)
-        if (x[a] < 0.5) needs[static_cast<size_t>(net.head[a])]++;
-    for (size_t v = 0; v < rows; v++)
-        if (needs[v] == 0) ready.push_back(static_cast<int32_t>(v));
-    size_t placed = 0;
-    while (!ready.empty()) {
-        const size_t v = static_cast<size_t>(ready.back());
-        ready.pop_back();
-        placed++;
-        for (int32_t k = net.first[v]; k < net.first[v + 1]; k++) {
-            const size_t a = static_cast<size_t>(net.out[static_cast<size_t>(k)]);
-            if (x[a] < 0.5 && --needs[static_cast<size_t>(net.head[a])] == 0) ready.push_back(net.head[a]);
-        }
+    std::vector<int32_t> tail, head;
+    for (size_t a = 0; a < net.tail.size(); a++) {
+        if (x[a] >= 0.5) continue;
+        tail.push_back(net.tail[a]);
+        head.push_back(net.head[a]);
     }
-    if (placed == rows) return false;
+    if (arcs_acyclic(net.n, tail, head)) return false;
     if (cycle != nullptr) {
         std::set<std::vector<int32_t>> known;
         std::vector<std::vector<int32_t>> found;
@@ -637,8 +654,7 @@ struct CycleObject final : CbcObject {
         if (x == nullptr || info->numberColumns_ != static_cast<int>(net->tail.size())) return 0.0;
         // Whole as CBC's own integer test has it, so that no values it
         // takes as whole escape the check.
-        for (int a = 0; a < info->numberColumns_; a++)
-            if (std::fabs(x[a] - std::round(x[a])) > info->integerTolerance_) return 0.0;
+        if (!whole(x, info->numberColumns_, info->integerTolerance_)) return 0.0;
         return leaves_cycle(*net, x, nullptr) ? 1.0 : 0.0;
     }
     void feasibleRegion() override {}
@@ -783,26 +799,14 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
 
 // Whether the strong marks of g not in `cut` (per mark) leave no cycle.
 bool strong_rest_acyclic(const FEEDBACKGRAPH *g, const std::vector<uint8_t> &cut) {
-    const size_t n = static_cast<size_t>(g->n);
-    std::vector<int32_t> needs(n, 0), ready;
-    std::vector<std::vector<int32_t>> produces(n);
+    std::vector<int32_t> tail, head;
     for (size_t k = 0; k < g->marks.size(); k++) {
         const FEEDBACKMARK &m = g->marks[k];
         if (!m.strong || cut[k] || m.consumer == m.producer) continue;
-        produces[static_cast<size_t>(m.producer)].push_back(m.consumer);
-        needs[static_cast<size_t>(m.consumer)]++;
+        tail.push_back(m.producer);
+        head.push_back(m.consumer);
     }
-    for (size_t v = 0; v < n; v++)
-        if (needs[v] == 0) ready.push_back(static_cast<int32_t>(v));
-    size_t placed = 0;
-    while (!ready.empty()) {
-        const size_t v = static_cast<size_t>(ready.back());
-        ready.pop_back();
-        placed++;
-        for (int32_t w : produces[v])
-            if (--needs[static_cast<size_t>(w)] == 0) ready.push_back(w);
-    }
-    return placed == n;
+    return arcs_acyclic(g->n, tail, head);
 }
 
 // With its strong feedback marks chosen (`cut`, per mark), what is left of
