@@ -208,6 +208,10 @@ void run_against_best(int rounds, double limit, double long_limit) {
                 std::min({result, counts_of(b.seq, l.order).first, counts_of(b.seq, ils).first});
             const double excess =
                 best > 0 ? 100.0 * static_cast<double>(result - best) / static_cast<double>(best) : 0;
+            if (std::getenv("KAVELON_BENCH_BLOCKS") != nullptr)
+                std::printf("block %d %d: result %lld program %lld search %lld\n", n, k,
+                            static_cast<long long>(result), static_cast<long long>(counts_of(b.seq, l.order).first),
+                            static_cast<long long>(counts_of(b.seq, ils).first));
             excess_sum += excess;
             worst = std::max(worst, excess);
             result_total += result;
