@@ -10,6 +10,9 @@
 //                                           SECONDS limit per block (default 10),
 //                                           FAMILY process, random or dense alone
 //   kavelon_bench_mfas --one FAMILY N STRONG WEAK K SECONDS   one block alone
+//   kavelon_bench_mfas --dense-best ROUNDS SECONDS LONG_SECONDS   dense blocks against
+//                                           the best order known (every block's counts
+//                                           too with KAVELON_BENCH_BLOCKS=1 set)
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
