@@ -5,6 +5,7 @@
 #define KAVELON_SEQUENCE_METHODS_H
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -76,6 +77,14 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
 // objective's criteria in their order, so never worse in any of them before
 // it is better in an earlier one.
 void kavelon_improve_order(const SEQGRAPH *g, int32_t objective, std::vector<int32_t> *order);
+// Shaken restarts of that local search until the deadline: a few rows of
+// the current order moved at random (two more each round, up to an eighth
+// of the rows, then two again), one descent from there, and the result the
+// current order when no worse in the first two criteria. The order ends as
+// the best met, never worse than it began. Seeded alike every time, so
+// only the time given makes one run differ from another.
+void kavelon_improve_order_until(const SEQGRAPH *g, int32_t objective,
+                                 std::chrono::steady_clock::time_point deadline, std::vector<int32_t> *order);
 
 // The integer program's time limit per block, in seconds, unless "-sTIME="
 // says otherwise.

@@ -29,7 +29,6 @@
 #include <chrono>
 #include <cmath>
 #include <new>
-#include <random>
 #include <set>
 
 #include <CbcModel.hpp>
@@ -369,55 +368,20 @@ void consider(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_weight,
         best->arcs[a] = pos[static_cast<size_t>(net.tail[a])] > pos[static_cast<size_t>(net.head[a])] ? 1 : 0;
 }
 
-// The order bettered by the sequencing stage's local search, by the counts
-// in their order (strong, weak/ICD, distance), so never worse in them.
-void improve_locally(const FEEDBACKGRAPH *g, std::vector<int32_t> *order) {
+// The marks of g as the sequencing stage's local search reads them.
+SEQGRAPH seq_graph_of(const FEEDBACKGRAPH *g) {
     SEQGRAPH s{g->n, {}};
     s.marks.reserve(g->marks.size());
     for (const FEEDBACKMARK &m : g->marks)
         if (m.consumer != m.producer) s.marks.push_back({m.consumer, m.producer, m.strong});
-    kavelon_improve_order(&s, KAVELON_SEQUENCE_INPUTS, order);
+    return s;
 }
 
-// Shaken restarts of the local search until the deadline: a few rows of the
-// current order moved at random (two more each time, up to an eighth of the
-// rows, then two again), the local search from there, and the result the
-// current order when it is no worse. The best of them goes to the
-// incumbent. Seeded alike every time, so only the time it is given makes
-// one run differ from another.
-void shake_and_improve(const FEEDBACKGRAPH *g, const NETWORK &net, int64_t strong_weight,
-                       Clock::time_point deadline, INCUMBENT *best) {
-    const int32_t n = g->n;
-    if (n < 2 || best->order.size() != static_cast<size_t>(n)) return;
-    SEQGRAPH s{n, {}};
-    for (const FEEDBACKMARK &m : g->marks)
-        if (m.consumer != m.producer) s.marks.push_back({m.consumer, m.producer, m.strong});
-    std::mt19937 rng(1);
-    const auto pick = [&]() { return static_cast<int32_t>(rng() % static_cast<uint32_t>(n)); };
-    const auto weight_of = [&](const std::vector<int32_t> &order) {
-        FEEDBACKRESULT m;
-        measure(g, order, &m);
-        return m.strong_inputs * strong_weight + m.weak_inputs;
-    };
-    std::vector<int32_t> current = best->order;
-    int64_t current_weight = weight_of(current);
-    const int32_t most = std::max<int32_t>(1, n / 8);
-    for (int32_t round = 0; Clock::now() < deadline; round++) {
-        std::vector<int32_t> next = current;
-        const int32_t shakes = 2 + round % most;
-        for (int32_t j = 0; j < shakes; j++) {
-            const auto from = next.begin() + pick();
-            const int32_t v = *from;
-            next.erase(from);
-            next.insert(next.begin() + pick(), v);
-        }
-        kavelon_improve_order(&s, KAVELON_SEQUENCE_INPUTS, &next);
-        const int64_t weight = weight_of(next);
-        if (weight > current_weight) continue;
-        current_weight = weight;
-        current = next;
-        consider(g, net, strong_weight, std::move(next), best);
-    }
+// The order bettered by the sequencing stage's local search, by the counts
+// in their order (strong, weak/ICD, distance), so never worse in them.
+void improve_locally(const FEEDBACKGRAPH *g, std::vector<int32_t> *order) {
+    const SEQGRAPH s = seq_graph_of(g);
+    kavelon_improve_order(&s, KAVELON_SEQUENCE_INPUTS, order);
 }
 
 // ---------------------------------------------------------------- program
@@ -1083,7 +1047,10 @@ bool order_in_two_steps(const FEEDBACKGRAPH *g, const std::vector<int32_t> *star
     consider(g, net, strong_weight,
              order_keeping(g, weight, std::vector<uint8_t>(g->marks.size(), 0), net.inner), &best);
     if (first.weight > strong_least) {  // the time ran out on the strong count
-        shake_and_improve(g, net, strong_weight, deadline, &best);
+        const SEQGRAPH s = seq_graph_of(g);
+        std::vector<int32_t> order = best.order;
+        kavelon_improve_order_until(&s, KAVELON_SEQUENCE_INPUTS, deadline, &order);
+        consider(g, net, strong_weight, std::move(order), &best);
         finish(g, net, strong_least * strong_weight, &best, r);
         return true;
     }

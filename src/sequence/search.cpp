@@ -3,6 +3,7 @@
 // shaken restarts, and a lower bound from cycles that share no mark, which
 // tells how far from the best the result can be.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <random>
 #include <utility>
@@ -175,6 +176,35 @@ void criteria_of_order(const SEQGRAPH *g, int32_t objective, const std::vector<i
     kavelon_objective_criteria(&m, objective, c);
 }
 
+// A search over the rows of g by the objective, its order still to be set.
+SEARCH search_of(const SEQGRAPH *g, const ADJACENCY *adj, int32_t objective) {
+    const int32_t n = g->n;
+    SEARCH s;
+    s.adj = adj;
+    s.objective = objective;
+    s.n = n;
+    s.pos.assign(static_cast<size_t>(n), 0);
+    for (auto &c : s.crossing) c.assign(static_cast<size_t>(n) + 1, 0);
+    s.v_needs.assign(static_cast<size_t>(n), 0);
+    s.needs_v.assign(static_cast<size_t>(n), 0);
+    s.work = 0;
+    s.refresh_work = static_cast<int64_t>(n) + 2 * static_cast<int64_t>(g->marks.size());
+    return s;
+}
+
+// Moves `moves` rows of the order, one after another, each from a random
+// place to a random place. A plain remainder rather than a distribution,
+// whose results differ between standard libraries.
+void shake(std::vector<int32_t> *order, int32_t moves, std::mt19937 &rng) {
+    const uint32_t n = static_cast<uint32_t>(order->size());
+    for (int32_t k = 0; k < moves; k++) {
+        const int32_t from = static_cast<int32_t>(rng() % n), to = static_cast<int32_t>(rng() % n);
+        const int32_t v = (*order)[static_cast<size_t>(from)];
+        order->erase(order->begin() + from);
+        order->insert(order->begin() + to, v);
+    }
+}
+
 // A constructive order: rows with nothing left to wait for go to the front,
 // rows nothing waits for to the back, otherwise the row that most others
 // wait for (strong marks weighing most) goes to the front.
@@ -322,16 +352,7 @@ void lower_bound(const ADJACENCY &adj, int32_t n, int32_t objective, int64_t bou
 void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT *r, bool with_bound) {
     const int32_t n = g->n;
     const ADJACENCY adj = adjacency_of(g);
-    SEARCH s;
-    s.adj = &adj;
-    s.objective = objective;
-    s.n = n;
-    s.pos.assign(static_cast<size_t>(n), 0);
-    for (auto &c : s.crossing) c.assign(static_cast<size_t>(n) + 1, 0);
-    s.v_needs.assign(static_cast<size_t>(n), 0);
-    s.needs_v.assign(static_cast<size_t>(n), 0);
-    s.work = 0;
-    s.refresh_work = static_cast<int64_t>(n) + 2 * static_cast<int64_t>(g->marks.size());
+    SEARCH s = search_of(g, &adj, objective);
 
     std::vector<int32_t> best_order;
     int64_t best[3] = {0, 0, 0};
@@ -356,9 +377,6 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
     // Restarts from the best so far, shaken by a few random moves; a fixed
     // seed keeps results the same from run to run.
     std::mt19937 rng(12345);
-    // A plain remainder rather than a distribution, whose results differ
-    // between standard libraries.
-    auto any = [&](std::mt19937 &engine) { return static_cast<int32_t>(engine() % static_cast<uint32_t>(n)); };
     // Small parts reach their best within a few restarts.
     const int restarts = n < 16 ? 10 * n : 40 * n;
     for (int restart = 0; s.work < budget && restart < restarts && n > 2; restart++) {
@@ -366,12 +384,7 @@ void kavelon_order_heuristically(const SEQGRAPH *g, int32_t objective, SEQRESULT
         // two to a quarter of the rows; now and then a fresh random order.
         const int32_t shakes = restart % 4 == 3 ? 4 * n : 2 + restart % std::max<int32_t>(1, n / 4);
         std::vector<int32_t> start = best_order;
-        for (int32_t k = 0; k < shakes; k++) {
-            const int32_t from = any(rng), to = any(rng);
-            const int32_t v = start[static_cast<size_t>(from)];
-            start.erase(start.begin() + from);
-            start.insert(start.begin() + to, v);
-        }
+        shake(&start, shakes, rng);
         try_start(std::move(start), budget);
     }
     r->order = best_order;
@@ -387,20 +400,43 @@ void kavelon_improve_order(const SEQGRAPH *g, int32_t objective, std::vector<int
     const int32_t n = g->n;
     if (n < 2 || order->size() != static_cast<size_t>(n)) return;
     const ADJACENCY adj = adjacency_of(g);
-    SEARCH s;
-    s.adj = &adj;
-    s.objective = objective;
-    s.n = n;
-    s.pos.assign(static_cast<size_t>(n), 0);
-    for (auto &c : s.crossing) c.assign(static_cast<size_t>(n) + 1, 0);
-    s.v_needs.assign(static_cast<size_t>(n), 0);
-    s.needs_v.assign(static_cast<size_t>(n), 0);
-    s.work = 0;
-    s.refresh_work = static_cast<int64_t>(n) + 2 * static_cast<int64_t>(g->marks.size());
+    SEARCH s = search_of(g, &adj, objective);
     s.order = *order;
     refresh(s);
     // A move is taken only when it lowers the criteria in their order, so
     // the order never gets worse; one descent, not the restarts.
     local_search(s, search_budget(n) / 8);
     *order = s.order;
+}
+
+void kavelon_improve_order_until(const SEQGRAPH *g, int32_t objective,
+                                 std::chrono::steady_clock::time_point deadline, std::vector<int32_t> *order) {
+    const int32_t n = g->n;
+    if (n < 2 || order->size() != static_cast<size_t>(n)) return;
+    const ADJACENCY adj = adjacency_of(g);
+    SEARCH s = search_of(g, &adj, objective);
+    std::mt19937 rng(1);
+    std::vector<int32_t> current = *order;
+    int64_t now[3], best[3];
+    criteria_of_order(g, objective, current, now);
+    std::copy(now, now + 3, best);
+    const int32_t most = std::max<int32_t>(1, n / 8);
+    for (int32_t round = 0; std::chrono::steady_clock::now() < deadline; round++) {
+        s.order = current;
+        shake(&s.order, 2 + round % most, rng);
+        s.work = 0;
+        refresh(s);
+        local_search(s, search_budget(n) / 8);
+        int64_t c[3];
+        criteria_of_order(g, objective, s.order, c);
+        // Worse in the first two criteria; the distance alone does not hold
+        // the search back.
+        if (std::lexicographical_compare(now, now + 2, c, c + 2)) continue;
+        std::copy(c, c + 3, now);
+        current = s.order;
+        if (kavelon_criteria_less(c, best)) {
+            std::copy(c, c + 3, best);
+            *order = current;
+        }
+    }
 }
