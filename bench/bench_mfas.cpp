@@ -207,14 +207,14 @@ void run_against_best(int rounds, double limit, double long_limit) {
             const std::vector<int32_t> ils =
                 best_known(b.seq, h.order, long_limit, static_cast<uint32_t>(k + 1));
             const int64_t result = counts_of(b.seq, r.order).first;
-            const int64_t best =
-                std::min({result, counts_of(b.seq, l.order).first, counts_of(b.seq, ils).first});
+            const int64_t program = counts_of(b.seq, l.order).first, search = counts_of(b.seq, ils).first;
+            const int64_t best = std::min({result, program, search});
             const double excess =
                 best > 0 ? 100.0 * static_cast<double>(result - best) / static_cast<double>(best) : 0;
             if (std::getenv("KAVELON_BENCH_BLOCKS") != nullptr)
                 std::printf("block %d %d: result %lld program %lld search %lld\n", n, k,
-                            static_cast<long long>(result), static_cast<long long>(counts_of(b.seq, l.order).first),
-                            static_cast<long long>(counts_of(b.seq, ils).first));
+                            static_cast<long long>(result), static_cast<long long>(program),
+                            static_cast<long long>(search));
             excess_sum += excess;
             worst = std::max(worst, excess);
             result_total += result;
