@@ -695,6 +695,8 @@ struct GIVE_UP {
     double gap = 0.08;
 };
 
+// best and bound as CBC has them; its best is a huge value while it holds
+// no answer.
 bool far_from_proof(const GIVE_UP &give_up, double best, double bound) {
     if (Clock::now() < give_up.from || !std::isfinite(best) || best <= 0 || best >= 1e40) return false;
     return (best - bound) / best > give_up.gap;
